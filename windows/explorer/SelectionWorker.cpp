@@ -1,0 +1,160 @@
+// Worker thread that selects one named item in the dialog's file list through UI Automation.
+#include "LaunchSettings.h"
+
+#include <objbase.h>
+#include <oleauto.h>
+#include <uiautomation.h>
+#include <wrl/client.h>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+class BstrHolder {
+public:
+    explicit BstrHolder(BSTR text) : text_(text) {}
+    ~BstrHolder() { SysFreeString(text_); }
+    BstrHolder(const BstrHolder&) = delete;
+    BstrHolder& operator=(const BstrHolder&) = delete;
+    BSTR Get() const { return text_; }
+
+private:
+    BSTR text_;
+};
+
+class VariantHolder {
+public:
+    VariantHolder() { VariantInit(&value_); }
+    ~VariantHolder() { VariantClear(&value_); }
+    VariantHolder(const VariantHolder&) = delete;
+    VariantHolder& operator=(const VariantHolder&) = delete;
+    VARIANT& Get() { return value_; }
+
+private:
+    VARIANT value_;
+};
+
+VARIANT ControlType(CONTROLTYPEID type)
+{
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_I4;
+    value.lVal = type;
+    return value;
+}
+
+ComPtr<IUIAutomationElement> FindFileList(IUIAutomation* automation, IUIAutomationElement* window)
+{
+    ComPtr<IUIAutomationElement> list;
+    ComPtr<IUIAutomationCondition> listCondition;
+    automation->CreatePropertyCondition(UIA_ControlTypePropertyId,
+                                        ControlType(UIA_ListControlTypeId), &listCondition);
+    if (listCondition) {
+        window->FindFirst(TreeScope_Descendants, listCondition.Get(), &list);
+    }
+    return list;
+}
+
+void SelectElement(IUIAutomationElement* element)
+{
+    ComPtr<IUIAutomationSelectionItemPattern> selection;
+    element->GetCurrentPatternAs(UIA_SelectionItemPatternId, IID_PPV_ARGS(&selection));
+    if (selection) {
+        selection->Select();
+    }
+}
+
+// For an entry the list has not created yet: find it through the container, realize it,
+// then select it.
+void SelectThroughItemContainer(IUIAutomationElement* list, const VARIANT& name)
+{
+    ComPtr<IUIAutomationItemContainerPattern> container;
+    list->GetCurrentPatternAs(UIA_ItemContainerPatternId, IID_PPV_ARGS(&container));
+    if (!container) {
+        return;
+    }
+    ComPtr<IUIAutomationElement> found;
+    container->FindItemByProperty(nullptr, UIA_NamePropertyId, name, &found);
+    if (!found) {
+        return;
+    }
+    ComPtr<IUIAutomationVirtualizedItemPattern> virtualized;
+    found->GetCurrentPatternAs(UIA_VirtualizedItemPatternId, IID_PPV_ARGS(&virtualized));
+    if (virtualized && SUCCEEDED(virtualized->Realize())) {
+        SelectElement(found.Get());
+    }
+}
+
+void SelectListItem(IUIAutomation* automation, IUIAutomationElement* list, const wchar_t* name)
+{
+    // Declared in the reverse of the order in which they are to be released.
+    ComPtr<IUIAutomationElement> item;
+    ComPtr<IUIAutomationCondition> itemTypeCondition;
+    ComPtr<IUIAutomationCondition> nameCondition;
+    ComPtr<IUIAutomationCondition> combinedCondition;
+    BstrHolder nameString(SysAllocString(name));
+    VariantHolder nameValue;
+    if (nameString.Get() == nullptr) {
+        return;
+    }
+    BSTR nameCopy = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(nameString.Get()),
+                                          SysStringByteLen(nameString.Get()));
+    if (nameCopy == nullptr) {
+        return;
+    }
+    nameValue.Get().vt = VT_BSTR;
+    nameValue.Get().bstrVal = nameCopy;
+
+    automation->CreatePropertyCondition(UIA_ControlTypePropertyId,
+                                        ControlType(UIA_ListItemControlTypeId), &itemTypeCondition);
+    automation->CreatePropertyCondition(UIA_NamePropertyId, nameValue.Get(), &nameCondition);
+    if (itemTypeCondition && nameCondition) {
+        automation->CreateAndCondition(itemTypeCondition.Get(), nameCondition.Get(),
+                                       &combinedCondition);
+    }
+    if (combinedCondition) {
+        list->FindFirst(TreeScope_Children, combinedCondition.Get(), &item);
+    }
+    if (item) {
+        SelectElement(item.Get());
+        return;
+    }
+    SelectThroughItemContainer(list, nameValue.Get());
+}
+
+void SelectNamedItem(const SelectRequest& request)
+{
+    ComPtr<IUIAutomation> automation;
+    if (FAILED(CoCreateInstance(CLSID_CUIAutomation, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&automation))) ||
+        !automation) {
+        return;
+    }
+    ComPtr<IUIAutomationElement> window;
+    automation->ElementFromHandle(request.dialogWindow, &window);
+    if (!window) {
+        return;
+    }
+    ComPtr<IUIAutomationElement> list = FindFileList(automation.Get(), window.Get());
+    if (!list) {
+        return;
+    }
+    SelectListItem(automation.Get(), list.Get(), request.itemName);
+}
+
+} // namespace
+
+unsigned __stdcall SelectItemThreadProc(void* argument)
+{
+    auto* request = static_cast<SelectRequest*>(argument);
+    const HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(joined)) {
+        SelectNamedItem(*request);
+    }
+    // Everything acquired is released by now; the request goes before COM is left.
+    CoTaskMemFree(request);
+    if (SUCCEEDED(joined)) {
+        CoUninitialize();
+    }
+    return 0;
+}

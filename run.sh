@@ -7,13 +7,13 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 scripts/setup.sh
-cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686 --target VeltrinExplorer veltrin-driver >/dev/null
-
 . scripts/wine-env.sh
+cmake --preset mingw-i686 -B "$VELTRIN_BUILD_DIR" >/dev/null
+cmake --build "$VELTRIN_BUILD_DIR" -j2 --target VeltrinExplorer veltrin-driver >/dev/null
+
 if [ -n "${DISPLAY:-}" ]; then
   ensure_wine_prefix
-  exec wine build/VeltrinExplorer.exe "$@"
+  exec wine "$VELTRIN_BUILD_DIR/VeltrinExplorer.exe" "$@"
 fi
 
 wineserver -k >/dev/null 2>&1 || true
@@ -21,13 +21,13 @@ trap stop_private_display EXIT
 start_private_display
 ensure_wine_prefix
 
-wine build/VeltrinExplorer.exe "$@" &
+wine "$VELTRIN_BUILD_DIR/VeltrinExplorer.exe" "$@" &
 program=$!
-if wine build/veltrin-driver.exe wait-window 30000; then
+if wine "$VELTRIN_BUILD_DIR/veltrin-driver.exe" wait-window 30000; then
   sleep 1
-  xwd -root -silent | convert xwd:- build/screenshot.png
-  echo "screenshot: build/screenshot.png"
-  wine build/veltrin-driver.exe press-exit
+  xwd -root -silent | convert xwd:- "$VELTRIN_BUILD_DIR/screenshot.png"
+  echo "screenshot: $VELTRIN_BUILD_DIR/screenshot.png"
+  wine "$VELTRIN_BUILD_DIR/veltrin-driver.exe" press-exit
 fi
 status=0
 wait "$program" || status=$?

@@ -1,7 +1,8 @@
 # Sourced by the scripts that run Windows programs: a private 32-bit Wine prefix inside the
 # build tree, quiet, without the Mono and Gecko installers that cannot be downloaded here.
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX="${VELTRIN_WINEPREFIX:-$repo_root/build/wineprefix}"
+export VELTRIN_BUILD_DIR="${VELTRIN_BUILD_DIR:-$repo_root/build}"
+export WINEPREFIX="$VELTRIN_BUILD_DIR/wineprefix"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"

@@ -127,12 +127,14 @@ void ProcessStartValue(const wchar_t* value)
         path[length + 1] = L'\0';
     }
 
-    // Every piece can be as long as the path itself, so each gets the path's size.
+    // Every piece can be as long as the path itself, so each gets the path's size; the bounded
+    // split is told those sizes, where the plain one would give up on a piece over 255 units.
     wchar_t drive[_MAX_DRIVE];
     wchar_t directory[kPathUnits];
     wchar_t fileName[kPathUnits];
     wchar_t extension[kPathUnits];
-    _wsplitpath(path, drive, directory, fileName, extension);
+    _wsplitpath_s(path, drive, _MAX_DRIVE, directory, kPathUnits, fileName, kPathUnits, extension,
+                  kPathUnits);
 
     CopyBounded(LaunchSettings.startFolder, drive, kPathUnits);
     const size_t driveLength = wcslen(LaunchSettings.startFolder);

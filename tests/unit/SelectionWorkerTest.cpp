@@ -1,0 +1,657 @@
+#include "EventSink.h"
+#include "FakeAutomation.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <oleauto.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const HWND kRequestWindow = reinterpret_cast<HWND>(0x0BADC0DE);
+
+// Watches the task allocator: reports the frees of the request and of the name strings to the
+// event log, so they can be ordered against the releases, and can make chosen allocations
+// fail. The BSTR cache must be off (OANOCACHE) for string frees to reach the allocator.
+class TaskMemoryWatch : public StaticComObject<IMallocSpy> {
+public:
+    void Watch(FakeAutomationWorld* world, HWND requestWindow, const std::wstring& name)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        world_ = world;
+        requestWindow_ = requestWindow;
+        name_ = name;
+    }
+
+    // Fails the `occurrence`-th allocation on `thread` whose size is within the bounds.
+    void FailAllocation(DWORD thread, SIZE_T smallest, SIZE_T largest, int occurrence)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failThread_ = thread;
+        failSmallest_ = smallest;
+        failLargest_ = largest;
+        failOccurrence_ = occurrence;
+        failSeen_ = 0;
+    }
+
+    void Reset()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        world_ = nullptr;
+        failThread_ = 0;
+    }
+
+    // Whether a freed BSTR reaches the allocator at all, which the cache would prevent.
+    bool SeesStringFrees()
+    {
+        BSTR probe = SysAllocString(L"probe");
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            probe_ = BlockOf(probe);
+            probeFreed_ = false;
+        }
+        SysFreeString(probe);
+        std::lock_guard<std::mutex> lock(mutex_);
+        probe_ = nullptr;
+        return probeFreed_;
+    }
+
+    IFACEMETHODIMP_(SIZE_T) PreAlloc(SIZE_T size) override
+    {
+        pendingSize = size;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (failThread_ == GetCurrentThreadId() && size >= failSmallest_ && size <= failLargest_ &&
+            ++failSeen_ == failOccurrence_) {
+            return 0;
+        }
+        return size;
+    }
+    IFACEMETHODIMP_(void*) PostAlloc(void* block) override
+    {
+        if (block != nullptr) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            sizes_[block] = pendingSize;
+            freed_.erase(block);
+        }
+        return block;
+    }
+    IFACEMETHODIMP_(void*) PreFree(void* block, BOOL) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (block != nullptr && block == probe_) {
+            probeFreed_ = true;
+        }
+        const auto known = sizes_.find(block);
+        std::string what;
+        if (known != sizes_.end()) {
+            what = Classify(block, known->second);
+            sizes_.erase(known);
+            if (!what.empty()) {
+                freed_[block] = what;
+            }
+        } else if (freed_.count(block) != 0) {
+            what = "again " + freed_[block];
+        }
+        if (!what.empty() && world_ != nullptr) {
+            world_->Log().Add(what);
+        }
+        return block;
+    }
+    IFACEMETHODIMP_(void) PostFree(BOOL) override {}
+    IFACEMETHODIMP_(SIZE_T) PreRealloc(void* block, SIZE_T size, void** newBlock, BOOL) override
+    {
+        *newBlock = block;
+        pendingSize = size;
+        std::lock_guard<std::mutex> lock(mutex_);
+        sizes_.erase(block);
+        return size;
+    }
+    IFACEMETHODIMP_(void*) PostRealloc(void* block, BOOL) override { return PostAlloc(block); }
+    IFACEMETHODIMP_(void*) PreGetSize(void* block, BOOL) override { return block; }
+    IFACEMETHODIMP_(SIZE_T) PostGetSize(SIZE_T size, BOOL) override { return size; }
+    IFACEMETHODIMP_(void*) PreDidAlloc(void* block, BOOL) override { return block; }
+    IFACEMETHODIMP_(int) PostDidAlloc(void*, BOOL, int allocated) override { return allocated; }
+    IFACEMETHODIMP_(void) PreHeapMinimize() override {}
+    IFACEMETHODIMP_(void) PostHeapMinimize() override {}
+
+private:
+    // A BSTR's block starts with its byte length, four bytes before the text.
+    static void* BlockOf(BSTR text) { return reinterpret_cast<BYTE*>(text) - sizeof(DWORD); }
+
+    std::string Classify(void* block, SIZE_T size) const
+    {
+        if (world_ == nullptr) {
+            return {};
+        }
+        const size_t units = name_.size();
+        if (size == sizeof(SelectRequest)) {
+            const auto* request = static_cast<const SelectRequest*>(block);
+            if (request->dialogWindow == requestWindow_ && name_ == request->itemName) {
+                return "free request";
+            }
+        }
+        const DWORD byteLength = static_cast<DWORD>(units * sizeof(wchar_t));
+        if (size >= sizeof(DWORD) + byteLength + sizeof(wchar_t) &&
+            *static_cast<const DWORD*>(block) == byteLength) {
+            const auto* text =
+                reinterpret_cast<const wchar_t*>(static_cast<BYTE*>(block) + sizeof(DWORD));
+            if (std::wstring(text, units) == name_ && text[units] == L'\0') {
+                const BSTR value = world_->NameConditionValue().string;
+                return value != nullptr && block == BlockOf(value) ? "free name value"
+                                                                   : "free name string";
+            }
+        }
+        return {};
+    }
+
+    static thread_local SIZE_T pendingSize;
+
+    std::mutex mutex_;
+    std::unordered_map<void*, SIZE_T> sizes_;
+    // Watched blocks already freed, so that a second free shows as "again ...".
+    std::unordered_map<void*, std::string> freed_;
+    FakeAutomationWorld* world_ = nullptr;
+    HWND requestWindow_ = nullptr;
+    std::wstring name_;
+    void* probe_ = nullptr;
+    bool probeFreed_ = false;
+    DWORD failThread_ = 0;
+    SIZE_T failSmallest_ = 0;
+    SIZE_T failLargest_ = 0;
+    int failOccurrence_ = 0;
+    int failSeen_ = 0;
+};
+
+thread_local SIZE_T TaskMemoryWatch::pendingSize = 0;
+
+TaskMemoryWatch taskMemoryWatch;
+
+// A search or combination made with a missing condition finds nothing, whether or not it is
+// asked at all; such calls are left out before logs are compared.
+std::vector<std::string> WithoutCallsOnMissingObjects(const std::vector<std::string>& entries)
+{
+    std::vector<std::string> kept;
+    for (const std::string& entry : entries) {
+        const std::string nothing = "-> none";
+        const bool onMissing =
+            entry.find(" null") != std::string::npos && entry.size() >= nothing.size() &&
+            entry.compare(entry.size() - nothing.size(), nothing.size(), nothing) == 0;
+        if (!onMissing) {
+            kept.push_back(entry);
+        }
+    }
+    return kept;
+}
+
+using Steps = std::vector<std::string>;
+
+Steps Join(std::initializer_list<Steps> parts)
+{
+    Steps joined;
+    for (const Steps& part : parts) {
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    return joined;
+}
+
+const Steps kUpToList = {
+    "create automation",
+    "ElementFromHandle -> window",
+    "CreatePropertyCondition 30003 VT_I4 50008 -> list condition",
+    "FindFirst window scope=4 list condition -> list",
+    "release list condition",
+};
+const Steps kConditionsMade = {
+    "CreatePropertyCondition 30003 VT_I4 50007 -> item type condition",
+    "CreatePropertyCondition 30005 VT_BSTR -> name condition",
+    "CreateAndCondition item type condition, name condition -> combined condition",
+};
+const Steps kDirectSearchFindsItem = {"FindFirst list scope=2 combined condition -> item"};
+const Steps kDirectSearchFindsNothing = {"FindFirst list scope=2 combined condition -> none"};
+const Steps kContainerFinds = {
+    "GetCurrentPatternAs list 10019 ItemContainer -> container",
+    "FindItemByProperty container start=none 30005 VT_BSTR -> found",
+};
+const Steps kFoundRealizedAndSelected = {
+    "GetCurrentPatternAs found 10020 VirtualizedItem -> virtualized",
+    "Realize virtualized",
+    "GetCurrentPatternAs found 10010 SelectionItem -> found selection",
+    "Select found selection",
+    "release found selection",
+    "release virtualized",
+    "release found",
+    "release container",
+};
+const Steps kNameReleased = {"free name value", "free name string"};
+const Steps kConditionsReleased = {
+    "release combined condition",
+    "release name condition",
+    "release item type condition",
+};
+const Steps kListWindowAutomationReleased = {
+    "release list",
+    "release window",
+    "release automation",
+    "free request",
+};
+
+struct WorkerCase {
+    const char* name;
+    AutomationScenario scenario;
+    Steps expected;
+};
+
+AutomationScenario Scenario(const std::function<void(AutomationScenario&)>& change)
+{
+    AutomationScenario scenario;
+    change(scenario);
+    return scenario;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<WorkerCase>& info)
+{
+    return info.param.name;
+}
+
+class SelectionWorkerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        registration = new AutomationClassRegistration();
+        spyRegistration = CoRegisterMallocSpy(&taskMemoryWatch);
+    }
+
+    static void TearDownTestSuite()
+    {
+        // Refused while blocks allocated under the spy live on; the spy is static anyway.
+        CoRevokeMallocSpy();
+        delete registration;
+        registration = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_EQ(S_OK, registration->Result());
+        ASSERT_EQ(S_OK, spyRegistration);
+        ASSERT_TRUE(taskMemoryWatch.SeesStringFrees())
+            << "string frees are hidden by the BSTR cache; run with OANOCACHE=1";
+        savedSettings = LaunchSettings;
+    }
+
+    void TearDown() override
+    {
+        taskMemoryWatch.Reset();
+        AutomationClassRegistration::Serve(nullptr);
+        LaunchSettings = savedSettings;
+        if (workerStillRunning) {
+            // A worker that never finished may still call into its fakes.
+            world.release();
+        }
+    }
+
+    void Prepare(const AutomationScenario& scenario, HWND window, const std::wstring& name)
+    {
+        world = std::make_unique<FakeAutomationWorld>(scenario);
+        taskMemoryWatch.Watch(world.get(), window, name);
+        AutomationClassRegistration::Serve(world.get());
+    }
+
+    // Runs one worker on a thread of the test, with a request made as the starter makes it;
+    // `before` and `after` run on that thread around the worker.
+    static unsigned RunWorker(
+        const std::wstring& name, const std::function<void()>& before = [] {},
+        const std::function<void()>& after = [] {})
+    {
+        unsigned result = 1;
+        std::thread worker([&] {
+            before();
+            auto* request = static_cast<SelectRequest*>(CoTaskMemAlloc(sizeof(SelectRequest)));
+            if (request != nullptr) {
+                request->dialogWindow = kRequestWindow;
+                name.copy(request->itemName, name.size());
+                request->itemName[name.size()] = L'\0';
+                result = SelectItemThreadProc(request);
+            }
+            after();
+        });
+        worker.join();
+        return result;
+    }
+
+    // For workers started by the program: waits until the request has been freed.
+    void AwaitRequestFreed()
+    {
+        workerStillRunning = !world->Log().WaitFor("free request", 5s);
+        ASSERT_FALSE(workerStillRunning) << "the worker never freed its request";
+    }
+
+    static AutomationClassRegistration* registration;
+    static HRESULT spyRegistration;
+    std::unique_ptr<FakeAutomationWorld> world;
+    LaunchSettingsRecord savedSettings{};
+    bool workerStillRunning = false;
+};
+
+AutomationClassRegistration* SelectionWorkerTest::registration = nullptr;
+HRESULT SelectionWorkerTest::spyRegistration = E_FAIL;
+
+class WorkerPathTest : public SelectionWorkerTest,
+                       public ::testing::WithParamInterface<WorkerCase> {};
+
+TEST_P(WorkerPathTest, MakesTheseCallsAndReleasesEverythingBeforeFreeingTheRequest)
+{
+    const WorkerCase& row = GetParam();
+    Prepare(row.scenario, kRequestWindow, L"report.txt");
+
+    EXPECT_EQ(0u, RunWorker(L"report.txt"));
+
+    EXPECT_THAT(WithoutCallsOnMissingObjects(world->Log().Entries()),
+                ElementsAreArray(row.expected));
+    EXPECT_THAT(world->UnbalancedObjects(), IsEmpty());
+    if (row.scenario.creation == AutomationCreation::Delivers) {
+        EXPECT_EQ(kRequestWindow, world->RequestedWindow());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Branches, WorkerPathTest,
+    ::testing::Values(
+        WorkerCase{"DirectChildSelected", AutomationScenario{},
+                   Join({kUpToList,
+                         kConditionsMade,
+                         kDirectSearchFindsItem,
+                         {"GetCurrentPatternAs item 10010 SelectionItem -> item selection",
+                          "Select item selection", "release item selection"},
+                         kNameReleased,
+                         kConditionsReleased,
+                         {"release item"},
+                         kListWindowAutomationReleased})},
+        WorkerCase{"DirectChildWithoutSelectionTriesNoContainer",
+                   Scenario([](AutomationScenario& s) { s.itemSelection = false; }),
+                   Join({kUpToList,
+                         kConditionsMade,
+                         kDirectSearchFindsItem,
+                         {"GetCurrentPatternAs item 10010 SelectionItem -> none"},
+                         kNameReleased,
+                         kConditionsReleased,
+                         {"release item"},
+                         kListWindowAutomationReleased})},
+        WorkerCase{"ContainerFindsRealizesAndSelects",
+                   Scenario([](AutomationScenario& s) { s.directItem = false; }),
+                   Join({kUpToList, kConditionsMade, kDirectSearchFindsNothing, kContainerFinds,
+                         kFoundRealizedAndSelected, kNameReleased, kConditionsReleased,
+                         kListWindowAutomationReleased})},
+        WorkerCase{"RealizeReportingFalseStillSelects", Scenario([](AutomationScenario& s) {
+                       s.directItem = false;
+                       s.realizeResult = S_FALSE;
+                   }),
+                   Join({kUpToList, kConditionsMade, kDirectSearchFindsNothing, kContainerFinds,
+                         kFoundRealizedAndSelected, kNameReleased, kConditionsReleased,
+                         kListWindowAutomationReleased})},
+        WorkerCase{"RealizeFailsSelectsNothing", Scenario([](AutomationScenario& s) {
+                       s.directItem = false;
+                       s.realizeResult = E_FAIL;
+                   }),
+                   Join({kUpToList,
+                         kConditionsMade,
+                         kDirectSearchFindsNothing,
+                         kContainerFinds,
+                         {"GetCurrentPatternAs found 10020 VirtualizedItem -> virtualized",
+                          "Realize virtualized", "release virtualized", "release found",
+                          "release container"},
+                         kNameReleased,
+                         kConditionsReleased,
+                         kListWindowAutomationReleased})},
+        WorkerCase{
+            "FoundWithoutSelectionSelectsNothing", Scenario([](AutomationScenario& s) {
+                s.directItem = false;
+                s.foundSelection = false;
+            }),
+            Join({kUpToList,
+                  kConditionsMade,
+                  kDirectSearchFindsNothing,
+                  kContainerFinds,
+                  {"GetCurrentPatternAs found 10020 VirtualizedItem -> virtualized",
+                   "Realize virtualized", "GetCurrentPatternAs found 10010 SelectionItem -> none",
+                   "release virtualized", "release found", "release container"},
+                  kNameReleased,
+                  kConditionsReleased,
+                  kListWindowAutomationReleased})},
+        WorkerCase{"FoundWithoutVirtualizedPatternSelectsNothing",
+                   Scenario([](AutomationScenario& s) {
+                       s.directItem = false;
+                       s.virtualized = false;
+                   }),
+                   Join({kUpToList,
+                         kConditionsMade,
+                         kDirectSearchFindsNothing,
+                         kContainerFinds,
+                         {"GetCurrentPatternAs found 10020 VirtualizedItem -> none",
+                          "release found", "release container"},
+                         kNameReleased,
+                         kConditionsReleased,
+                         kListWindowAutomationReleased})},
+        WorkerCase{"ContainerFindsNothing", Scenario([](AutomationScenario& s) {
+                       s.directItem = false;
+                       s.containerFinds = false;
+                   }),
+                   Join({kUpToList,
+                         kConditionsMade,
+                         kDirectSearchFindsNothing,
+                         {"GetCurrentPatternAs list 10019 ItemContainer -> container",
+                          "FindItemByProperty container start=none 30005 VT_BSTR -> none",
+                          "release container"},
+                         kNameReleased,
+                         kConditionsReleased,
+                         kListWindowAutomationReleased})},
+        WorkerCase{"ListWithoutContainerPattern", Scenario([](AutomationScenario& s) {
+                       s.directItem = false;
+                       s.container = false;
+                   }),
+                   Join({kUpToList,
+                         kConditionsMade,
+                         kDirectSearchFindsNothing,
+                         {"GetCurrentPatternAs list 10019 ItemContainer -> none"},
+                         kNameReleased,
+                         kConditionsReleased,
+                         kListWindowAutomationReleased})},
+        WorkerCase{"AutomationNotCreated",
+                   Scenario([](AutomationScenario& s) { s.creation = AutomationCreation::Fails; }),
+                   {"create automation fails", "free request"}},
+        WorkerCase{"AutomationCreatedWithoutObject",
+                   Scenario([](AutomationScenario& s) {
+                       s.creation = AutomationCreation::DeliversNothing;
+                   }),
+                   {"create automation delivers nothing", "free request"}},
+        WorkerCase{"NoWindowElement",
+                   Scenario([](AutomationScenario& s) { s.windowElement = false; }),
+                   {"create automation", "ElementFromHandle -> none", "release automation",
+                    "free request"}},
+        WorkerCase{"NoList",
+                   Scenario([](AutomationScenario& s) { s.list = false; }),
+                   {"create automation", "ElementFromHandle -> window",
+                    "CreatePropertyCondition 30003 VT_I4 50008 -> list condition",
+                    "FindFirst window scope=4 list condition -> none", "release list condition",
+                    "release window", "release automation", "free request"}},
+        WorkerCase{"ListConditionFails",
+                   Scenario([](AutomationScenario& s) { s.listCondition = false; }),
+                   {"create automation", "ElementFromHandle -> window",
+                    "CreatePropertyCondition 30003 VT_I4 50008 -> none", "release window",
+                    "release automation", "free request"}},
+        WorkerCase{"ItemTypeConditionFailsSoContainerDecides",
+                   Scenario([](AutomationScenario& s) { s.itemTypeCondition = false; }),
+                   Join({kUpToList,
+                         {"CreatePropertyCondition 30003 VT_I4 50007 -> none",
+                          "CreatePropertyCondition 30005 VT_BSTR -> name condition"},
+                         kContainerFinds,
+                         kFoundRealizedAndSelected,
+                         kNameReleased,
+                         {"release name condition"},
+                         kListWindowAutomationReleased})},
+        WorkerCase{"NameConditionFailsSoContainerDecides",
+                   Scenario([](AutomationScenario& s) { s.nameCondition = false; }),
+                   Join({kUpToList,
+                         {"CreatePropertyCondition 30003 VT_I4 50007 -> item type condition",
+                          "CreatePropertyCondition 30005 VT_BSTR -> none"},
+                         kContainerFinds,
+                         kFoundRealizedAndSelected,
+                         kNameReleased,
+                         {"release item type condition"},
+                         kListWindowAutomationReleased})},
+        WorkerCase{"CombinedConditionFailsSoContainerDecides",
+                   Scenario([](AutomationScenario& s) { s.combinedCondition = false; }),
+                   Join({kUpToList,
+                         {"CreatePropertyCondition 30003 VT_I4 50007 -> item type condition",
+                          "CreatePropertyCondition 30005 VT_BSTR -> name condition",
+                          "CreateAndCondition item type condition, name condition -> none"},
+                         kContainerFinds,
+                         kFoundRealizedAndSelected,
+                         kNameReleased,
+                         {"release name condition", "release item type condition"},
+                         kListWindowAutomationReleased})}),
+    CaseName);
+
+// The name string, the name condition's value and the container search all carry exactly the
+// request's name, at its full length.
+TEST_F(SelectionWorkerTest, LongestNameReachesEverySearchWhole)
+{
+    const std::wstring name(kPathUnits - 1, L'n');
+    Prepare(Scenario([](AutomationScenario& s) { s.directItem = false; }), kRequestWindow, name);
+
+    EXPECT_EQ(0u, RunWorker(name));
+
+    const CapturedValue condition = world->NameConditionValue();
+    ASSERT_TRUE(condition.seen);
+    EXPECT_EQ(VT_BSTR, condition.type);
+    EXPECT_EQ(name, condition.text);
+    EXPECT_EQ(name.size() * sizeof(wchar_t), condition.byteLength);
+    const CapturedValue search = world->ContainerSearchValue();
+    ASSERT_TRUE(search.seen);
+    EXPECT_EQ(VT_BSTR, search.type);
+    EXPECT_EQ(condition.string, search.string) << "the container is asked with the same value";
+    EXPECT_EQ(name, search.text);
+    // The spy reports "free name string" only for a string of exactly the name's length.
+    EXPECT_THAT(world->Log().Entries(), ::testing::Contains("free name string"));
+    EXPECT_THAT(world->UnbalancedObjects(), IsEmpty());
+}
+
+struct AllocationFailureCase {
+    const char* name;
+    int failingOccurrence;
+    Steps expected;
+};
+
+class NameAllocationFailureTest : public SelectionWorkerTest,
+                                  public ::testing::WithParamInterface<AllocationFailureCase> {};
+
+// Without the name string or its copy the attempt ends like any other failure.
+TEST_P(NameAllocationFailureTest, EndsTheAttemptReleasingWhatIsHeld)
+{
+    const std::wstring name(200, L'q');
+    const SIZE_T stringBlock = sizeof(DWORD) + name.size() * sizeof(wchar_t) + sizeof(wchar_t);
+    Prepare(AutomationScenario{}, kRequestWindow, name);
+
+    const unsigned result = RunWorker(name, [&] {
+        taskMemoryWatch.FailAllocation(GetCurrentThreadId(), stringBlock, stringBlock + 31,
+                                       GetParam().failingOccurrence);
+    });
+
+    EXPECT_EQ(0u, result);
+    EXPECT_THAT(world->Log().Entries(), ElementsAreArray(GetParam().expected));
+    EXPECT_THAT(world->UnbalancedObjects(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NameStrings, NameAllocationFailureTest,
+    ::testing::Values(
+        AllocationFailureCase{"NameString", 1, Join({kUpToList, kListWindowAutomationReleased})},
+        AllocationFailureCase{
+            "NameCopy", 2, Join({kUpToList, {"free name string"}, kListWindowAutomationReleased})}),
+    [](const ::testing::TestParamInfo<AllocationFailureCase>& info) { return info.param.name; });
+
+// A thread already in a single-threaded apartment cannot join the multithreaded one.
+TEST_F(SelectionWorkerTest, WithoutComTheRequestIsStillFreedAndComIsNotLeft)
+{
+    Prepare(AutomationScenario{}, kRequestWindow, L"report.txt");
+    HRESULT entered = E_FAIL;
+    HRESULT enteredAgain = E_FAIL;
+
+    const unsigned result = RunWorker(
+        L"report.txt", [&] { entered = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); },
+        [&] {
+            // S_FALSE only while the apartment this thread entered is still there.
+            enteredAgain = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            CoUninitialize();
+            CoUninitialize();
+        });
+
+    ASSERT_EQ(S_OK, entered);
+    EXPECT_EQ(0u, result);
+    EXPECT_EQ(S_FALSE, enteredAgain) << "the worker left an apartment it never joined";
+    EXPECT_THAT(world->Log().Entries(), ElementsAreArray(Steps{"free request"}));
+}
+
+class StartSelectWorkerTest : public SelectionWorkerTest {};
+
+TEST_F(StartSelectWorkerTest, WorkerGetsTheWindowAndTheNameAndFreesItsRequest)
+{
+    wcscpy(LaunchSettings.selectName, L"notes.txt");
+    Prepare(AutomationScenario{}, kRequestWindow, L"notes.txt");
+
+    StartSelectWorker(kRequestWindow);
+    AwaitRequestFreed();
+
+    EXPECT_EQ(kRequestWindow, world->RequestedWindow());
+    EXPECT_EQ(L"notes.txt", world->NameConditionValue().text);
+    EXPECT_THAT(world->Log().Entries(), ::testing::Contains("Select item selection"));
+    EXPECT_THAT(world->UnbalancedObjects(), IsEmpty());
+}
+
+TEST_F(StartSelectWorkerTest, NameWithoutTerminatorIsCutToItsFirst259Units)
+{
+    std::fill(std::begin(LaunchSettings.selectName), std::end(LaunchSettings.selectName), L'x');
+    // The field that follows must not leak into the name.
+    wcscpy(LaunchSettings.previousSelection, L"spill");
+    const std::wstring expected(kPathUnits - 1, L'x');
+    Prepare(Scenario([](AutomationScenario& s) { s.directItem = false; }), kRequestWindow,
+            expected);
+
+    StartSelectWorker(kRequestWindow);
+    AwaitRequestFreed();
+
+    const CapturedValue condition = world->NameConditionValue();
+    EXPECT_EQ(expected, condition.text);
+    EXPECT_EQ(expected.size() * sizeof(wchar_t), condition.byteLength);
+    EXPECT_EQ(expected, world->ContainerSearchValue().text);
+    EXPECT_THAT(world->UnbalancedObjects(), IsEmpty());
+}
+
+TEST_F(StartSelectWorkerTest, NoRequestMemoryStartsNoWorker)
+{
+    wcscpy(LaunchSettings.selectName, L"notes.txt");
+    Prepare(AutomationScenario{}, kRequestWindow, L"notes.txt");
+    taskMemoryWatch.FailAllocation(GetCurrentThreadId(), sizeof(SelectRequest),
+                                   sizeof(SelectRequest), 1);
+
+    StartSelectWorker(kRequestWindow);
+
+    // A worker, had one started, would have asked for the automation object by now.
+    EXPECT_FALSE(world->Log().WaitFor("create automation", 300ms));
+    EXPECT_THAT(world->Log().Entries(), IsEmpty());
+}
+
+} // namespace

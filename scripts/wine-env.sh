@@ -13,6 +13,11 @@ ensure_wine_prefix() {
     wine wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # Without a window manager, closing a managed window waits two seconds for one to answer.
+  if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    wineserver -w
+  fi
 }
 
 # Starts a private X server when none is given; sets DISPLAY and xvfb_pid.

@@ -1,6 +1,7 @@
 // RunBrowserDialog against a recording dialog that the program's own CoCreateInstance receives
 // through a class factory registered in the test's apartment.
 #include "FakeFileDialog.h"
+#include "TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -446,7 +447,7 @@ class StartTest : public RunBrowserDialogTest, public ::testing::WithParamInterf
 TEST_P(StartTest, SetsTheFolderWhenItParsesAndTheGivenOrChosenName)
 {
     const StartCase& start = GetParam();
-    ScratchFolder scratch;
+    TempFolder scratch;
     for (const std::wstring& file : start.files) {
         scratch.AddFile(file);
     }

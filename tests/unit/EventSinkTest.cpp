@@ -3,6 +3,7 @@
 // a counting class factory registered in the multithreaded apartment answers.
 #include "EventSink.h"
 #include "FakeFileDialog.h"
+#include "TempFolder.h"
 #include "RecordingFileType.h"
 
 #include <gmock/gmock.h>
@@ -515,7 +516,7 @@ protected:
         return references;
     }
 
-    ScratchFolder folder_;
+    TempFolder folder_;
     RecordingFileType recorder_{L".vxsink", folder_.Path() + L"launches.log"};
     std::vector<std::wstring> paths_;
     std::vector<ComPtr<IShellItem>> realItems_;

@@ -147,33 +147,3 @@ IFACEMETHODIMP FakeShellItemArray::EnumItems(IEnumShellItems** items)
     *items = nullptr;
     return E_NOTIMPL;
 }
-
-ScratchFolder::ScratchFolder()
-{
-    static LONG folderNumber = 0;
-    wchar_t temporary[MAX_PATH];
-    GetTempPathW(MAX_PATH, temporary);
-    path_ = std::wstring(temporary) + L"veltrin-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(InterlockedIncrement(&folderNumber)) + L"\\";
-    CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    for (const std::wstring& file : files_) {
-        DeleteFileW(file.c_str());
-    }
-    RemoveDirectoryW(path_.c_str());
-}
-
-std::wstring ScratchFolder::AddFile(const std::wstring& name)
-{
-    const std::wstring file = path_ + name;
-    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(handle);
-        files_.push_back(file);
-    }
-    return file;
-}

@@ -90,22 +90,3 @@ private:
     DWORD firstFailingIndex_ = MAXDWORD;
     std::function<void(DWORD)> beforeHandingOut_;
 };
-
-// A fresh folder under the temporary directory for the real files behind real shell items;
-// removed with its files when the test ends.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    // Ends with a backslash.
-    const std::wstring& Path() const { return path_; }
-    // Creates an empty file and returns its full path.
-    std::wstring AddFile(const std::wstring& name);
-
-private:
-    std::wstring path_;
-    std::vector<std::wstring> files_;
-};

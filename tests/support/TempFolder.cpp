@@ -33,7 +33,7 @@ TempFolder::TempFolder()
     GetTempPathW(MAX_PATH, temp);
     for (unsigned attempt = GetTickCount(); path_.empty(); ++attempt) {
         const std::wstring candidate =
-            std::wstring(temp) + L"vxe2e-" + std::to_wstring(attempt % 1000000) + L"\\";
+            std::wstring(temp) + L"veltrin-test-" + std::to_wstring(attempt % 1000000) + L"\\";
         if (CreateDirectoryW(candidate.c_str(), nullptr)) {
             path_ = candidate;
         }

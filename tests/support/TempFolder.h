@@ -1,4 +1,4 @@
-// A folder under the temporary directory that exists for one scenario, with its files.
+// A folder under the temporary directory that exists for one test, removed with all it holds.
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,7 @@
 // The dialog as the program shows it: caption, Cancel label, the hidden Open button, the ways
 // to end it, and the syntax message that replaces it for a malformed command line.
 #include "CaseName.h"
+#include "ExpectedMessages.h"
 #include "ExplorerSession.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +11,6 @@
 using namespace WindowDriver;
 
 namespace {
-
-const wchar_t kSyntaxCaption[] = L"VeltrinExplorer Command Line Syntax";
-// The example uses the comma that the parser accepts, so that it can be copied as shown.
-const wchar_t kSyntaxText[] =
-    L"Command Line Switches:\n\n\t/START,folder-or-fspec\n"
-    L"\t/FILTER,\"descr | spec {... | descr | spec}\"\n\t/TITLE,title\n"
-    L"\t/CANCEL,cancel-button-label (default='Exit')\n\t/MAX{IMIZE}\n\t/MAXBTN\n\t/NOADDRESS\n"
-    L"\t/NOCHANGEDIR\n\t/NOFILEPROMPT\n\nExample:\n\n\t/START,\\\\myserver\\myshare\n"
-    L"\t/FILTER,\"Images | *.png;*.jpg | Documents | *.doc;*.docx;*.pdf\"\n\nNote:\t\n"
-    L"\tQuote entire filter; no spaces within filter spec fields.";
 
 TEST(BrowserDialog, WithoutSwitchesShowsDefaultsHidesOpenAndExitsWithZero)
 {

@@ -1,6 +1,7 @@
 // What the dialog starts with: the file types of /FILTER, the folder named by /START with its
 // macros, and the file name put into the file-name box.
 #include "CaseName.h"
+#include "ExpectedMessages.h"
 #include "ExplorerSession.h"
 #include "TempFolder.h"
 
@@ -14,11 +15,6 @@ using namespace WindowDriver;
 
 namespace {
 
-const wchar_t kFilterCaption[] = L"VeltrinExplorer Bad /FILTER Argument";
-const wchar_t kFilterText[] =
-    L"Filter syntax:\n\n\tdescr | spec { ... | descr | spec}\n\nExample:\n\n"
-    L"\tImage files | *.png; *.ico;*.jpg | documents | *.doc;*.docx\n\n"
-    L"Note: Do not embed spaces within the spec field!";
 std::vector<std::wstring> FileTypes(HWND browser)
 {
     return ComboBoxItemTexts(GetDlgItem(browser, kFileTypesComboId));

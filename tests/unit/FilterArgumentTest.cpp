@@ -1,3 +1,4 @@
+#include "ExpectedMessages.h"
 #include "LaunchSettings.h"
 #include "MessageBoxCatcher.h"
 
@@ -74,11 +75,8 @@ TEST_P(FilterArguments, GiveTheirPairsAndAtMostOneMessage)
     EXPECT_EQ(expected.pairs, result.pairs);
     ASSERT_EQ(expected.messageBox ? 1u : 0u, result.boxes.size());
     if (expected.messageBox) {
-        EXPECT_EQ(L"VeltrinExplorer Bad /FILTER Argument", result.boxes[0].caption);
-        EXPECT_EQ(L"Filter syntax:\n\n\tdescr | spec { ... | descr | spec}\n\nExample:\n\n"
-                  L"\tImage files | *.png; *.ico;*.jpg | documents | *.doc;*.docx\n\n"
-                  L"Note: Do not embed spaces within the spec field!",
-                  result.boxes[0].text);
+        EXPECT_EQ(kFilterCaption, result.boxes[0].caption);
+        EXPECT_EQ(kFilterText, result.boxes[0].text);
         EXPECT_TRUE(result.boxes[0].okButtonOnly);
     }
 }

@@ -1,34 +1,70 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs build/VeltrinExplorer.exe under Wine with the given
-# switches. With DISPLAY set the dialog appears there and the program's exit code is returned.
-# Without DISPLAY it runs on a private Xvfb, saves build/screenshot.png, presses "Exit" and
-# prints the exit code.
+# Installs what is missing, builds, and runs VeltrinExplorer.exe under Wine with the given
+# switches: the 32-bit program where this machine executes 32-bit code, else the 64-bit one.
+# The program receives the arguments joined by single blanks, exactly as typed on Windows.
+# With DISPLAY set the dialog appears there; without it the program runs on a private Xvfb,
+# build/screenshot.png is saved and "Exit" is pressed. Either way the script returns the
+# program's exit code, and fails when the program cannot start or shows no dialog in time.
 set -euo pipefail
 cd "$(dirname "$0")"
 
+dialog_timeout_seconds=30
+
 scripts/setup.sh
 . scripts/wine-env.sh
-cmake --preset mingw-i686 -B "$VELTRIN_BUILD_DIR" >/dev/null
-cmake --build "$VELTRIN_BUILD_DIR" -j2 --target VeltrinExplorer veltrin-driver >/dev/null
 
-if [ -n "${DISPLAY:-}" ]; then
-  ensure_wine_prefix
-  exec wine "$VELTRIN_BUILD_DIR/VeltrinExplorer.exe" "$@"
+if can_run_32bit; then
+  arch=i686
+else
+  arch=x86_64
+  echo "run: this machine cannot execute 32-bit programs; running the 64-bit build"
 fi
+select_arch "$arch"
+cmake --preset "mingw-$arch" -B "$build_dir" >/dev/null
+cmake --build "$build_dir" -j2 --target VeltrinExplorer veltrin-driver >/dev/null
+echo "run: $arch program $build_dir/VeltrinExplorer.exe"
 
+# A wineserver left from a start without a display spoils every later window.
 wineserver -k >/dev/null 2>&1 || true
-trap stop_private_display EXIT
-start_private_display
+headless=
+if [ -z "${DISPLAY:-}" ]; then
+  headless=1
+  trap stop_private_display EXIT
+  start_private_display
+fi
 ensure_wine_prefix
 
-wine "$VELTRIN_BUILD_DIR/VeltrinExplorer.exe" "$@" &
+driver="$build_dir/veltrin-driver.exe"
+VELTRIN_COMMAND_LINE="$*" wine "$driver" launch &
 program=$!
-if wine "$VELTRIN_BUILD_DIR/veltrin-driver.exe" wait-window 30000; then
+
+shown=
+deadline=$((SECONDS + dialog_timeout_seconds))
+while [ -z "$shown" ] && [ $SECONDS -lt $deadline ] && kill -0 "$program" 2>/dev/null; do
+  wine "$driver" wait-window 1000 >/dev/null 2>&1 && shown=1
+done
+
+if [ -z "$shown" ]; then
+  if kill -0 "$program" 2>/dev/null; then
+    echo "run: no dialog appeared within $dialog_timeout_seconds s; ending the program" >&2
+    wineserver -k >/dev/null 2>&1 || true
+  else
+    echo "run: the program ended without showing a dialog" >&2
+  fi
+  status=0
+  wait "$program" || status=$?
+  [ "$status" -ne 0 ] || status=1
+  echo "exit code: $status"
+  exit "$status"
+fi
+
+if [ -n "$headless" ]; then
   sleep 1
-  xwd -root -silent | convert xwd:- "$VELTRIN_BUILD_DIR/screenshot.png"
-  echo "screenshot: $VELTRIN_BUILD_DIR/screenshot.png"
-  wine "$VELTRIN_BUILD_DIR/veltrin-driver.exe" press-exit
+  xwd -root -silent | convert xwd:- "$build_dir/screenshot.png"
+  echo "screenshot: $build_dir/screenshot.png"
+  wine "$driver" press-exit
 fi
 status=0
 wait "$program" || status=$?
 echo "exit code: $status"
+exit "$status"

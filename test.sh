@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the unit tests and end-to-end scenarios
-# under Wine on a private X display, then the native sanitizer replay of the fuzz corpus.
+# under Wine on a private X display, once per architecture this machine can execute (x86_64
+# always, i686 where 32-bit programs run), then the native sanitizer replay of the fuzz corpus.
 #   ./test.sh                 everything
 #   ./test.sh -R unit_filter  only the CTest tests whose names match (arguments go to ctest)
 #   ./test.sh --fuzz 300      fuzz each target for 300 seconds instead
-# VELTRIN_BUILD_DIR (default build/) chooses the build tree; its Wine prefix lives inside it.
+# VELTRIN_BUILD_DIR (default build/) chooses the 32-bit build tree; the 64-bit one is beside it
+# with the suffix -x64. Each holds its own Wine prefix.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,18 +17,57 @@ if [ "${1:-}" = "--fuzz" ]; then
 fi
 
 . scripts/wine-env.sh
-cmake --preset mingw-i686 -B "$VELTRIN_BUILD_DIR" >/dev/null
-cmake --build "$VELTRIN_BUILD_DIR" -j2 >/dev/null
 
-# A wineserver left from a start without a display spoils every later window.
-wineserver -k >/dev/null 2>&1 || true
-trap stop_private_display EXIT
+summary=()
+architectures=()
+if can_run_32bit; then
+  architectures+=(i686)
+else
+  summary+=("i686: not run, this machine cannot execute 32-bit programs")
+fi
+architectures+=(x86_64)
+
+stop_everything() {
+  local arch
+  for arch in "${architectures[@]}"; do
+    select_arch "$arch"
+    wineserver -k >/dev/null 2>&1 || true
+  done
+  stop_private_display
+}
+trap stop_everything EXIT
 start_private_display
-ensure_wine_prefix
 
 status=0
-ctest --test-dir "$VELTRIN_BUILD_DIR" --output-on-failure --timeout 300 -j2 "$@" || status=$?
+for arch in "${architectures[@]}"; do
+  select_arch "$arch"
+  cmake --preset "mingw-$arch" -B "$build_dir" >/dev/null
+  if ! cmake --build "$build_dir" -j2 >/dev/null; then
+    summary+=("$arch: build failed")
+    status=1
+    continue
+  fi
+  # A wineserver left from a start without a display spoils every later window.
+  wineserver -k >/dev/null 2>&1 || true
+  ensure_wine_prefix
+
+  echo "== $arch =="
+  log="$build_dir/ctest-summary.log"
+  ctest --test-dir "$build_dir" --output-on-failure --timeout 300 -j2 "$@" | tee "$log" ||
+    status=1
+  # CTest closes with "N% tests passed, F tests failed out of T".
+  counts=$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\)$/\1 \2/p' "$log")
+  if [ -n "$counts" ]; then
+    read -r failed total <<<"$counts"
+    summary+=("$arch: $((total - failed)) of $total tests passed")
+  else
+    summary+=("$arch: no test ran")
+    status=1
+  fi
+done
+
 if [ $# -eq 0 ] && [ -x scripts/fuzz.sh ]; then
   scripts/fuzz.sh replay || status=$?
 fi
+printf '%s\n' "${summary[@]}"
 exit $status

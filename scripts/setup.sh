@@ -3,10 +3,39 @@
 # when nothing is missing. Needs root (or sudo) only when something has to be installed.
 set -euo pipefail
 
-as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+# Another installation may hold the package locks; wait for it rather than fail.
+lock_wait_seconds=600
+
+as_root() {
+  if [ "$(id -u)" = 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null 2>&1; then
+    sudo "$@"
+  else
+    echo "setup: root is needed to install packages, and sudo is not available." >&2
+    echo "setup: as root, run:  $(cd "$(dirname "$0")" && pwd)/setup.sh" >&2
+    exit 1
+  fi
+}
+
+apt_get() {
+  as_root env DEBIAN_FRONTEND=noninteractive \
+    apt-get -o DPkg::Lock::Timeout="$lock_wait_seconds" "$@" 2> >(grep -v '^debconf: ' >&2)
+}
+
+# apt-get update takes the list lock without waiting for it.
+apt_update() {
+  local deadline=$((SECONDS + lock_wait_seconds))
+  until apt_get "$@" update -qq; do
+    [ $SECONDS -lt $deadline ] || return 1
+    echo "setup: package lists busy, retrying" >&2
+    sleep 5
+  done
+}
 
 packages=(
-  cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
+  cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
+  binutils-mingw-w64-x86-64 googletest
   wine wine32 wine64 xvfb x11-apps imagemagick
   clang-14 libclang-rt-14-dev
 )
@@ -21,14 +50,20 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_update
+  apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # The UI Automation client interfaces arrived in mingw-w64 12; Debian 12 ships 10. The
-# architecture-independent header packages of the next Debian release work with this
-# compiler, so fetch just those two from the machine's own mirror.
-if ! grep -q 'IUIAutomationItemContainerPattern' /usr/share/mingw-w64/include/uiautomationclient.h 2>/dev/null; then
+# architecture-independent header and import-library packages of the next Debian release work
+# with these compilers, so fetch just those from the machine's own mirror.
+header_packages=(mingw-w64-common mingw-w64-i686-dev mingw-w64-x86-64-dev)
+outdated=()
+for p in "${header_packages[@]}"; do
+  version=$(dpkg-query -W -f='${Version}' "$p" 2>/dev/null || true)
+  dpkg --compare-versions "${version:-0}" ge 12 || outdated+=("$p")
+done
+if [ ${#outdated[@]} -gt 0 ]; then
   mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' | awk '$2 == "bookworm" { print $1; exit }')
   [ -n "$mirror" ] || { echo "setup: no Debian mirror found in the apt configuration" >&2; exit 1; }
   echo "setup: fetching mingw-w64 12 headers"
@@ -39,7 +74,9 @@ if ! grep -q 'IUIAutomationItemContainerPattern' /usr/share/mingw-w64/include/ui
   apt_opts=(-o Dir::Etc::SourceList="$work/trixie.list" -o Dir::Etc::SourceParts=/dev/null
     -o Dir::State::Lists="$work/lists" -o Dir::Cache::Archives="$work/archives"
     -o APT::Architectures=amd64)
-  as_root apt-get "${apt_opts[@]}" update -qq
-  (cd "$work" && as_root apt-get "${apt_opts[@]}" download -qq mingw-w64-common mingw-w64-i686-dev)
-  as_root dpkg -i --force-depends "$work"/mingw-w64-common_*.deb "$work"/mingw-w64-i686-dev_*.deb >/dev/null
+  # apt fetches as its own unprivileged user, which must be able to write there.
+  as_root chown -R _apt "$work" 2>/dev/null || true
+  apt_update "${apt_opts[@]}"
+  (cd "$work" && as_root apt-get "${apt_opts[@]}" download -qq "${header_packages[@]}")
+  apt_get install -y -qq --no-install-recommends "$work"/*.deb >/dev/null
 fi

@@ -1,11 +1,38 @@
-# Sourced by the scripts that run Windows programs: a private 32-bit Wine prefix inside the
-# build tree, quiet, without the Mono and Gecko installers that cannot be downloaded here.
+# Sourced by the scripts that run Windows programs: a private Wine prefix per architecture
+# inside its build tree, quiet, without the Mono and Gecko installers that cannot be downloaded
+# here. select_arch chooses the architecture: i686 (build/, 32-bit Wine) or x86_64 (build-x64/,
+# 64-bit Wine, which also runs where 32-bit programs cannot).
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export VELTRIN_BUILD_DIR="${VELTRIN_BUILD_DIR:-$repo_root/build}"
-export WINEPREFIX="$VELTRIN_BUILD_DIR/wineprefix"
-export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+# build_dir_of ARCH: where that architecture builds. VELTRIN_BUILD_DIR (default build/) names
+# the 32-bit tree; the 64-bit one sits beside it with the suffix -x64.
+build_dir_of() {
+  local root="${VELTRIN_BUILD_DIR:-$repo_root/build}"
+  case "$1" in
+    i686) echo "$root" ;;
+    x86_64) echo "$root-x64" ;;
+    *) echo "unknown architecture: $1" >&2; return 1 ;;
+  esac
+}
+
+# select_arch ARCH [BUILD_DIR]: sets build_dir, Wine's prefix (inside it) and Wine's loader.
+select_arch() {
+  build_dir="${2:-$(build_dir_of "$1")}"
+  export WINEPREFIX="$build_dir/wineprefix"
+  case "$1" in
+    i686) export WINEARCH=win32 WINELOADER=/usr/lib/wine/wine ;;
+    x86_64) export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64 ;;
+  esac
+}
+
+# Runs a Windows program with the selected architecture's loader; /usr/bin/wine would always
+# take the 32-bit one.
+wine() { "$WINELOADER" "$@"; }
+
+# True when this machine executes 32-bit programs: Wine's 32-bit loader is started once.
+can_run_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 
 ensure_wine_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -41,6 +68,7 @@ start_private_display() {
   return 1
 }
 
+# Ends the wineserver of the selected prefix, then the private X server.
 stop_private_display() {
   wineserver -k >/dev/null 2>&1 || true
   if [ -n "${xvfb_pid:-}" ]; then

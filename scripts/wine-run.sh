@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Runs one Windows program under Wine in the build tree's prefix; CTest's emulator.
-# Needs a display for anything that opens a window; ./test.sh provides one.
+# CTest's emulator: wine-run.sh ARCH PROGRAM [ARGUMENTS...] runs one Windows program under Wine
+# in the prefix of the build tree that holds the program. Needs a display for anything that
+# opens a window; ./test.sh provides one.
 set -u
 . "$(dirname "$0")/wine-env.sh"
+select_arch "$1" "$(cd "$(dirname "$2")" && pwd)"
+shift
 ensure_wine_prefix
 # Wine's background processes (rpcss, the desktop) outlive the program and inherit its output;
 # were that CTest's pipe, CTest would wait for them. A file lets the test end with its program.

@@ -63,6 +63,10 @@ INSTANTIATE_TEST_SUITE_P(
                     L"  Quoted  Title ", L"Exit"},
         CaptionCase{"SlashRightAfterValueCostsAUnit", L"/TITLE,abc/MAXBTN", L"ab", L"Exit"},
         CaptionCase{"EmptyQuotedTitleKeepsDefault", L"/TITLE,\"\"", L"Veltrin Explorer", L"Exit"},
+        // The title's text runs on into the Cancel value: stripping the title first, then the
+        // label, leaves the label's blank in both.
+        CaptionCase{"OverlappingValuesStrippedInOrder", L"/TITLE,/CANCEL,\" \"", L"/CANCEL, ",
+                    L" "},
         CaptionCase{"LongTitleCut", L"/TITLE," + kLongTitle, kLongTitle.substr(0, 99), L"Exit"}),
     CaseName());
 

@@ -1,7 +1,11 @@
-// Command-line helper for scripts that run the program on a display nobody looks at:
+// Command-line helper for the scripts that run the program:
+//   veltrin-driver launch                   runs VeltrinExplorer.exe from this directory with
+//                                           the argument text in VELTRIN_COMMAND_LINE, waits
+//                                           for its end and returns its exit code
 //   veltrin-driver wait-window <timeoutMs>  waits for a visible dialog and prints its caption
 //   veltrin-driver press-exit               presses the dialog's Exit (Cancel) button, or the
 //                                           OK button of a message box
+#include "RecordingFileType.h"
 #include "WindowDriver.h"
 
 #include <stdio.h>
@@ -13,6 +17,29 @@
 namespace {
 
 const wchar_t kDialogClass[] = L"#32770";
+const wchar_t kCommandLineVariable[] = L"VELTRIN_COMMAND_LINE";
+constexpr int kCannotStart = 127;
+
+// The argument text arrives in a variable, since Wine would quote separate arguments anew; the
+// program sees it exactly as a user typed it, and does not see the variable.
+int Launch()
+{
+    const wchar_t* text = _wgetenv(kCommandLineVariable);
+    const std::wstring arguments = text != nullptr ? text : L"";
+    SetEnvironmentVariableW(kCommandLineVariable, nullptr);
+
+    const std::wstring program = ExecutableDirectory() + L"VeltrinExplorer.exe";
+    HANDLE process = WindowDriver::LaunchProgram(program, arguments, {}, nullptr);
+    if (process == nullptr) {
+        fprintf(stderr, "cannot start %ls (error %lu)\n", program.c_str(),
+                static_cast<unsigned long>(GetLastError()));
+        return kCannotStart;
+    }
+    DWORD exitCode = 0;
+    WindowDriver::WaitForProcessExit(process, INFINITE, &exitCode);
+    CloseHandle(process);
+    return static_cast<int>(exitCode);
+}
 
 int WaitForDialog(DWORD timeoutMs)
 {
@@ -50,7 +77,7 @@ int PressExit()
 
 int Usage()
 {
-    fprintf(stderr, "usage: veltrin-driver wait-window <timeoutMs> | press-exit\n");
+    fprintf(stderr, "usage: veltrin-driver launch | wait-window <timeoutMs> | press-exit\n");
     return 2;
 }
 
@@ -58,6 +85,9 @@ int Usage()
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && strcmp(argv[1], "launch") == 0) {
+        return Launch();
+    }
     if (argc == 3 && strcmp(argv[1], "wait-window") == 0) {
         return WaitForDialog(static_cast<DWORD>(strtoul(argv[2], nullptr, 10)));
     }

@@ -24,6 +24,10 @@ using namespace std::chrono_literals;
 
 const HWND kRequestWindow = reinterpret_cast<HWND>(0x0BADC0DE);
 
+// A BSTR's block holds its byte length in the four bytes before the text; a 64-bit process
+// pads the header to pointer size in front of it.
+constexpr size_t kBstrHeader = sizeof(void*);
+
 // Watches the task allocator: reports the frees of the request and of the name strings to the
 // event log, so they can be ordered against the releases, and can make chosen allocations
 // fail. The BSTR cache must be off (OANOCACHE) for string frees to reach the allocator.
@@ -129,8 +133,7 @@ public:
     IFACEMETHODIMP_(void) PostHeapMinimize() override {}
 
 private:
-    // A BSTR's block starts with its byte length, four bytes before the text.
-    static void* BlockOf(BSTR text) { return reinterpret_cast<BYTE*>(text) - sizeof(DWORD); }
+    static void* BlockOf(BSTR text) { return reinterpret_cast<BYTE*>(text) - kBstrHeader; }
 
     std::string Classify(void* block, SIZE_T size) const
     {
@@ -145,10 +148,10 @@ private:
             }
         }
         const DWORD byteLength = static_cast<DWORD>(units * sizeof(wchar_t));
-        if (size >= sizeof(DWORD) + byteLength + sizeof(wchar_t) &&
-            *static_cast<const DWORD*>(block) == byteLength) {
-            const auto* text =
-                reinterpret_cast<const wchar_t*>(static_cast<BYTE*>(block) + sizeof(DWORD));
+        const BYTE* header = static_cast<const BYTE*>(block);
+        if (size >= kBstrHeader + byteLength + sizeof(wchar_t) &&
+            *reinterpret_cast<const DWORD*>(header + kBstrHeader - sizeof(DWORD)) == byteLength) {
+            const auto* text = reinterpret_cast<const wchar_t*>(header + kBstrHeader);
             if (std::wstring(text, units) == name_ && text[units] == L'\0') {
                 const BSTR value = world_->NameConditionValue().string;
                 return value != nullptr && block == BlockOf(value) ? "free name value"
@@ -562,7 +565,7 @@ class NameAllocationFailureTest : public SelectionWorkerTest,
 TEST_P(NameAllocationFailureTest, EndsTheAttemptReleasingWhatIsHeld)
 {
     const std::wstring name(200, L'q');
-    const SIZE_T stringBlock = sizeof(DWORD) + name.size() * sizeof(wchar_t) + sizeof(wchar_t);
+    const SIZE_T stringBlock = kBstrHeader + name.size() * sizeof(wchar_t) + sizeof(wchar_t);
     Prepare(AutomationScenario{}, kRequestWindow, name);
 
     const unsigned result = RunWorker(name, [&] {

@@ -1,11 +1,10 @@
-// Program entry, the switch parser and the shared string routines.
+// Program entry and the switch parser.
 #include "LaunchSettings.h"
 
 #include "res/resource.h"
 
 #include <ole2.h>
 #include <stdlib.h>
-#include <string.h>
 #include <wchar.h>
 
 LaunchSettingsRecord LaunchSettings = {{0}, {0}, {0}, {0}, {0}, 0, 0, 0, 1};
@@ -13,48 +12,6 @@ LaunchSettingsRecord LaunchSettings = {{0}, {0}, {0}, {0}, {0}, 0, 0, 0, 1};
 // Absent values point here; every routine returns at once on an empty string, so it is never
 // written.
 wchar_t* const SharedEmptyString = const_cast<wchar_t*>(L"");
-
-void CopyBounded(wchar_t* destination, const wchar_t* source, int count)
-{
-    if (destination == source || count <= 0 || destination == nullptr) {
-        return;
-    }
-    int copied = 0;
-    if (source != nullptr) {
-        for (; copied < count - 1 && source[copied] != L'\0'; ++copied) {
-            destination[copied] = source[copied];
-        }
-    }
-    destination[copied] = L'\0';
-}
-
-wchar_t* TrimTrailingBlanks(wchar_t* text)
-{
-    if (text == nullptr) {
-        return text;
-    }
-    size_t length = wcslen(text);
-    while (length > 0 && (text[length - 1] == L' ' || text[length - 1] == L'\t')) {
-        text[--length] = L'\0';
-    }
-    return text;
-}
-
-wchar_t* StripEnclosingQuotes(wchar_t* text)
-{
-    if (text == nullptr || text[0] == L'\0') {
-        return text;
-    }
-    TrimTrailingBlanks(text);
-    size_t length = wcslen(text);
-    if (length > 0 && text[0] == L'"' && text[length - 1] == L'"') {
-        // A lone quote counts as both the opening and the closing one.
-        size_t inner = length >= 2 ? length - 2 : 0;
-        memmove(text, text + 1, inner * sizeof(wchar_t));
-        text[inner] = L'\0';
-    }
-    return text;
-}
 
 namespace {
 
@@ -255,9 +212,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR argumentText, int)
     if (ParseCommandLine(argumentText, arguments)) {
         ShowSyntaxMessage();
     } else {
-        RunBrowserDialog(
-            StripEnclosingQuotes(arguments.folder), StripEnclosingQuotes(arguments.filter),
-            StripEnclosingQuotes(arguments.title), StripEnclosingQuotes(arguments.cancel));
+        // Values can overlap in the command line, so the order of the stripping shows; one
+        // statement each keeps it fixed rather than left to the compiler's argument order.
+        StripEnclosingQuotes(arguments.folder);
+        StripEnclosingQuotes(arguments.filter);
+        StripEnclosingQuotes(arguments.title);
+        StripEnclosingQuotes(arguments.cancel);
+        RunBrowserDialog(arguments.folder, arguments.filter, arguments.title, arguments.cancel);
     }
 
     OleUninitialize();

@@ -1,7 +1,8 @@
 // Command-line helper for the scripts that run the program:
-//   veltrin-driver launch                   runs VeltrinExplorer.exe from this directory with
+//   veltrin-driver launch <timeoutMs>       runs VeltrinExplorer.exe from this directory with
 //                                           the argument text in VELTRIN_COMMAND_LINE, waits
-//                                           for its end and returns its exit code
+//                                           for its end and returns its exit code; fails and
+//                                           ends it when no dialog of it shows in time
 //   veltrin-driver wait-window <timeoutMs>  waits for a visible dialog and prints its caption
 //   veltrin-driver press-exit               presses the dialog's Exit (Cancel) button, or the
 //                                           OK button of a message box
@@ -19,25 +20,43 @@ namespace {
 const wchar_t kDialogClass[] = L"#32770";
 const wchar_t kCommandLineVariable[] = L"VELTRIN_COMMAND_LINE";
 constexpr int kCannotStart = 127;
+constexpr int kNoDialog = 1;
 
 // The argument text arrives in a variable, since Wine would quote separate arguments anew; the
-// program sees it exactly as a user typed it, and does not see the variable.
-int Launch()
+// program sees it exactly as a user typed it, and does not see the variable. A program that
+// shows no dialog in time is ended, so that no script waits for it forever.
+int Launch(DWORD dialogTimeoutMs)
 {
     const wchar_t* text = _wgetenv(kCommandLineVariable);
     const std::wstring arguments = text != nullptr ? text : L"";
     SetEnvironmentVariableW(kCommandLineVariable, nullptr);
 
-    const std::wstring program = ExecutableDirectory() + L"VeltrinExplorer.exe";
-    HANDLE process = WindowDriver::LaunchProgram(program, arguments, {}, nullptr);
-    if (process == nullptr) {
-        fprintf(stderr, "cannot start %ls (error %lu)\n", program.c_str(),
+    const std::wstring path = ExecutableDirectory() + L"VeltrinExplorer.exe";
+    WindowDriver::LaunchedProgram program(path, arguments);
+    if (!program.Started()) {
+        fprintf(stderr, "cannot start %ls (error %lu)\n", path.c_str(),
                 static_cast<unsigned long>(GetLastError()));
         return kCannotStart;
     }
+    bool shown = false;
+    WindowDriver::WaitUntil(
+        [&] {
+            shown =
+                WindowDriver::FindTopWindow(kDialogClass, nullptr, program.ProcessId()) != nullptr;
+            return shown || !program.IsRunning();
+        },
+        dialogTimeoutMs);
     DWORD exitCode = 0;
-    WindowDriver::WaitForProcessExit(process, INFINITE, &exitCode);
-    CloseHandle(process);
+    if (!shown) {
+        if (program.WaitForExit(0, &exitCode)) {
+            fprintf(stderr, "the program ended without showing a dialog\n");
+        } else {
+            fprintf(stderr, "no dialog within %lu ms; the program is ended\n",
+                    static_cast<unsigned long>(dialogTimeoutMs));
+        }
+        return exitCode != 0 ? static_cast<int>(exitCode) : kNoDialog;
+    }
+    program.WaitForExit(INFINITE, &exitCode);
     return static_cast<int>(exitCode);
 }
 
@@ -77,7 +96,8 @@ int PressExit()
 
 int Usage()
 {
-    fprintf(stderr, "usage: veltrin-driver launch | wait-window <timeoutMs> | press-exit\n");
+    fprintf(stderr,
+            "usage: veltrin-driver launch <timeoutMs> | wait-window <timeoutMs> | press-exit\n");
     return 2;
 }
 
@@ -85,8 +105,8 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && strcmp(argv[1], "launch") == 0) {
-        return Launch();
+    if (argc == 3 && strcmp(argv[1], "launch") == 0) {
+        return Launch(static_cast<DWORD>(strtoul(argv[2], nullptr, 10)));
     }
     if (argc == 3 && strcmp(argv[1], "wait-window") == 0) {
         return WaitForDialog(static_cast<DWORD>(strtoul(argv[2], nullptr, 10)));

@@ -486,43 +486,40 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"MissingFolderGivenName", true, {}, L"given.vxdat", nullptr, L"given.vxdat"}),
     [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.label); });
 
-// The user's choice whether the shell hides known extensions, for the object's lifetime; the
-// previous state comes back at its end.
+const wchar_t kAdvancedExplorerKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+
+bool WriteHideFileExt(DWORD hide)
+{
+    return RegSetKeyValueW(HKEY_CURRENT_USER, kAdvancedExplorerKey, L"HideFileExt", REG_DWORD,
+                           &hide, sizeof(hide)) == ERROR_SUCCESS;
+}
+
+// Whether the shell hides known extensions, for the object's lifetime; the previous state
+// comes back at its end.
 class ExtensionSetting {
 public:
     explicit ExtensionSetting(DWORD hide)
-        : hadValue_(RegGetValueW(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_DWORD, nullptr,
-                                 &previous_, &size_) == ERROR_SUCCESS),
-          applied_(Write(hide))
     {
+        DWORD size = sizeof(previous_);
+        hadValue_ = RegGetValueW(HKEY_CURRENT_USER, kAdvancedExplorerKey, L"HideFileExt",
+                                 RRF_RT_REG_DWORD, nullptr, &previous_, &size) == ERROR_SUCCESS;
+        applied_ = WriteHideFileExt(hide);
     }
     ~ExtensionSetting()
     {
         if (hadValue_) {
-            Write(previous_);
+            WriteHideFileExt(previous_);
         } else {
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue);
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kAdvancedExplorerKey, L"HideFileExt");
         }
     }
-    ExtensionSetting(const ExtensionSetting&) = delete;
-    ExtensionSetting& operator=(const ExtensionSetting&) = delete;
-
     bool Applied() const { return applied_; }
 
 private:
-    static bool Write(DWORD hide)
-    {
-        return RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_DWORD, &hide, sizeof(hide)) ==
-               ERROR_SUCCESS;
-    }
-
-    static constexpr const wchar_t* kKey =
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
-    static constexpr const wchar_t* kValue = L"HideFileExt";
     DWORD previous_ = 0;
-    DWORD size_ = sizeof(previous_);
-    bool hadValue_;
-    bool applied_;
+    bool hadValue_ = false;
+    bool applied_ = false;
 };
 
 struct ListedNameCase {
@@ -533,11 +530,6 @@ struct ListedNameCase {
     const wchar_t* givenName;
     const wchar_t* expectedWorkerName;
 };
-
-void PrintTo(const ListedNameCase& listedCase, std::ostream* out)
-{
-    *out << listedCase.label;
-}
 
 class ListedNameTest : public RunBrowserDialogTest,
                        public ::testing::WithParamInterface<ListedNameCase> {};

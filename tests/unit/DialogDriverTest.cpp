@@ -1,5 +1,6 @@
 // RunBrowserDialog against a recording dialog that the program's own CoCreateInstance receives
 // through a class factory registered in the test's apartment.
+#include "FakeAutomation.h"
 #include "FakeFileDialog.h"
 #include "TempFolder.h"
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 using Microsoft::WRL::ComPtr;
@@ -483,5 +485,102 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"MissingFolder", true, {}, L"", nullptr, L""},
         StartCase{"MissingFolderGivenName", true, {}, L"given.vxdat", nullptr, L"given.vxdat"}),
     [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.label); });
+
+const wchar_t kAdvancedExplorerKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+
+bool WriteHideFileExt(DWORD hide)
+{
+    return RegSetKeyValueW(HKEY_CURRENT_USER, kAdvancedExplorerKey, L"HideFileExt", REG_DWORD,
+                           &hide, sizeof(hide)) == ERROR_SUCCESS;
+}
+
+// Whether the shell hides known extensions, for the object's lifetime; the previous state
+// comes back at its end.
+class ExtensionSetting {
+public:
+    explicit ExtensionSetting(DWORD hide)
+    {
+        DWORD size = sizeof(previous_);
+        hadValue_ = RegGetValueW(HKEY_CURRENT_USER, kAdvancedExplorerKey, L"HideFileExt",
+                                 RRF_RT_REG_DWORD, nullptr, &previous_, &size) == ERROR_SUCCESS;
+        applied_ = WriteHideFileExt(hide);
+    }
+    ~ExtensionSetting()
+    {
+        if (hadValue_) {
+            WriteHideFileExt(previous_);
+        } else {
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kAdvancedExplorerKey, L"HideFileExt");
+        }
+    }
+    bool Applied() const { return applied_; }
+
+private:
+    DWORD previous_ = 0;
+    bool hadValue_ = false;
+    bool applied_ = false;
+};
+
+struct ListedNameCase {
+    const char* label;
+    DWORD hideExtensions;
+    bool fileExists;
+    // Empty: the name is chosen from the folder.
+    const wchar_t* givenName;
+    const wchar_t* expectedWorkerName;
+};
+
+class ListedNameTest : public RunBrowserDialogTest,
+                       public ::testing::WithParamInterface<ListedNameCase> {};
+
+// Under the real shell: the file-name box gets the file-system name, while the worker that the
+// first folder change starts looks for the name the list shows.
+TEST_P(ListedNameTest, WorkerLooksForTheShellsDisplayName)
+{
+    const ListedNameCase& row = GetParam();
+    ExtensionSetting extensions(row.hideExtensions);
+    ASSERT_TRUE(extensions.Applied());
+    TempFolder scratch;
+    if (row.fileExists) {
+        scratch.AddFile(L"start.txt");
+    }
+    CopyBounded(LaunchSettings.selectName, row.givenName, kPathUnits);
+    AutomationClassRegistration registration;
+    ASSERT_EQ(S_OK, registration.Result());
+    auto world = std::make_unique<FakeAutomationWorld>(AutomationScenario{});
+    AutomationClassRegistration::Serve(world.get());
+    const HWND window = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 100, 100, nullptr,
+                                        nullptr, GetModuleHandleW(nullptr), nullptr);
+    dialog_.SetWindow(window);
+    dialog_.OnShow([](FakeFileDialog& dialog) {
+        dialog.AdvisedSink()->OnFolderChange(static_cast<IFileOpenDialog*>(&dialog));
+    });
+
+    Run(scratch.Path().c_str(), nullptr, nullptr, nullptr);
+    const bool workerDone = world->Log().WaitFor("release automation", std::chrono::seconds(5));
+    AutomationClassRegistration::Serve(nullptr);
+    DestroyWindow(window);
+
+    EXPECT_THAT(CallsBetween(dialog_.Calls(), L"SetFolder(", L"Show("),
+                ElementsAre(L"SetFileName(start.txt)"));
+    if (!workerDone) {
+        // A worker that never finished may still call into its fakes.
+        world.release();
+        FAIL() << "no selection worker ran";
+    }
+    EXPECT_EQ(row.expectedWorkerName, world->NameConditionValue().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ShellNames, ListedNameTest,
+    ::testing::Values(ListedNameCase{"ExtensionsShown", 0, true, L"start.txt", L"start.txt"},
+                      ListedNameCase{"ExtensionsHidden", 1, true, L"start.txt", L"start"},
+                      ListedNameCase{"ChosenNameExtensionsHidden", 1, true, L"", L"start"},
+                      ListedNameCase{"MissingFileKeepsTheGivenName", 1, false, L"start.txt",
+                                     L"start.txt"}),
+    [](const ::testing::TestParamInfo<ListedNameCase>& info) {
+        return std::string(info.param.label);
+    });
 
 } // namespace

@@ -1,6 +1,7 @@
 // Creates, configures and shows the Open dialog, then takes it down again.
 #include "EventSink.h"
 
+#include <wchar.h>
 #include <wrl/client.h>
 
 using Microsoft::WRL::ComPtr;
@@ -47,12 +48,49 @@ void SetStartFolder(IFileOpenDialog* dialog, const wchar_t* folderArgument)
     }
 }
 
+// The file list shows display names, which lack the extension where Windows hides extensions,
+// and the selection worker looks for exactly what the list shows. The file-name box keeps the
+// file-system name. A folder without its final backslash still names the folder the dialog
+// opens; without a folder the dialog opens one of its own, so the name stays.
+void TakeDisplayNameForSelection(const wchar_t* folderArgument)
+{
+    wchar_t* const name = LaunchSettings.selectName;
+    const size_t folderLength = wcslen(folderArgument);
+    if (folderLength == 0) {
+        return;
+    }
+    const wchar_t last = folderArgument[folderLength - 1];
+    const bool separated = last == L'\\' || last == L'/';
+    const size_t nameStart = separated ? folderLength : folderLength + 1;
+    if (nameStart + wcslen(name) >= static_cast<size_t>(kPathUnits)) {
+        return;
+    }
+    wchar_t path[kPathUnits];
+    CopyBounded(path, folderArgument, kPathUnits);
+    if (!separated) {
+        path[folderLength] = L'\\';
+    }
+    CopyBounded(path + nameStart, name, kPathUnits - static_cast<int>(nameStart));
+
+    ComPtr<IShellItem> item;
+    PWSTR displayName = nullptr;
+    if (FAILED(SHCreateItemFromParsingName(path, nullptr, IID_PPV_ARGS(&item))) || !item ||
+        FAILED(item->GetDisplayName(SIGDN_NORMALDISPLAY, &displayName))) {
+        return;
+    }
+    if (displayName != nullptr && displayName[0] != L'\0') {
+        CopyBounded(name, displayName, kPathUnits);
+    }
+    CoTaskMemFree(displayName);
+}
+
 void SetInitialFileName(IFileOpenDialog* dialog, const wchar_t* folderArgument,
                         COMDLG_FILTERSPEC* filters, int filterCount)
 {
     if (LaunchSettings.selectName[0] != L'\0' ||
         ChooseInitialFileName(folderArgument, filters, filterCount)) {
         dialog->SetFileName(LaunchSettings.selectName);
+        TakeDisplayNameForSelection(folderArgument);
     }
 }
 

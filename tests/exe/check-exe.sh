@@ -35,7 +35,8 @@ for entry in "FileVersion:$version" "ProductVersion:$version" \
 done
 grep -qE 'VALUE "(CompanyName|LegalCopyright)"' <<<"$resources" && fail "names an owner"
 
-# The manifest comes back as quoted lines with doubled quotes.
+# The manifest comes back as quoted lines with doubled quotes. The supportedOS ids are those of
+# Windows 7, 8, 8.1 and 10/11.
 manifest=$(sed -n '/RT_MANIFEST/,/^END/p' <<<"$resources" | sed 's/""/"/g')
 for expected in "version=\"$version.0\"" "processorArchitecture=\"$manifest_arch\"" \
   'Microsoft.Windows.Common-Controls" version="6.0.0.0"' 'level="asInvoker"' \

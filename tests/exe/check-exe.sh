@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# check-exe.sh ARCH EXE VERSION: the release properties of a built VeltrinExplorer.exe.
+set -uo pipefail
+arch=$1 exe=$2 version=$3
+max_bytes=40960
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+case "$arch" in
+  i686) format=pei-i386 manifest_arch=x86 ;;
+  x86_64) format=pei-x86-64 manifest_arch=amd64 ;;
+  *) echo "unknown architecture: $arch"; exit 2 ;;
+esac
+
+headers=$("$arch-w64-mingw32-objdump" -p "$exe") || exit 2
+grep -q "file format $format\$" <<<"$headers" || fail "not a $format image"
+grep -q '^Subsystem.*(Windows GUI)' <<<"$headers" || fail "not a GUI program"
+# Anything beyond these would have to ship beside the exe.
+while read -r dll; do
+  grep -qixE 'kernel32|msvcrt|ole32|oleaut32|shell32|shlwapi|user32' <<<"${dll%.dll}" ||
+    fail "imports $dll"
+done < <(sed -n 's/^\tDLL Name: //p' <<<"$headers")
+
+size=$(stat -c %s "$exe")
+[ "$size" -le "$max_bytes" ] || fail "$size bytes, more than $max_bytes"
+
+resources=$("$arch-w64-mingw32-windres" -i "$exe" -O rc) || exit 2
+numeric="${version//./, }, 0"
+grep -qx " FILEVERSION $numeric" <<<"$resources" || fail "numeric file version is not $numeric"
+for entry in "FileVersion:$version" "ProductVersion:$version" \
+  "FileDescription:Veltrin Explorer" "ProductName:Veltrin Explorer" \
+  "InternalName:VeltrinExplorer.exe" "OriginalFilename:VeltrinExplorer.exe"; do
+  grep -qxF "      VALUE \"${entry%%:*}\", \"${entry#*:}\"" <<<"$resources" ||
+    fail "version resource lacks ${entry%%:*} \"${entry#*:}\""
+done
+grep -qE 'VALUE "(CompanyName|LegalCopyright)"' <<<"$resources" && fail "names an owner"
+
+# The manifest comes back as quoted lines with doubled quotes. The supportedOS ids are those of
+# Windows 7, 8, 8.1 and 10/11.
+manifest=$(sed -n '/RT_MANIFEST/,/^END/p' <<<"$resources" | sed 's/""/"/g')
+for expected in "version=\"$version.0\"" "processorArchitecture=\"$manifest_arch\"" \
+  'Microsoft.Windows.Common-Controls" version="6.0.0.0"' 'level="asInvoker"' \
+  '>true/pm</dpiAware>' '>PerMonitorV2, PerMonitor</dpiAwareness>' \
+  35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 \
+  1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+  grep -qF -- "$expected" <<<"$manifest" || fail "manifest lacks $expected"
+done
+
+echo "$exe: $size bytes, $failures failure(s)"
+[ "$failures" -eq 0 ]

@@ -39,6 +39,8 @@ trap stop_everything EXIT
 start_private_display
 
 status=0
+passed_all=0
+failed_all=0
 for arch in "${architectures[@]}"; do
   select_arch "$arch"
   cmake --preset "mingw-$arch" -B "$build_dir" >/dev/null
@@ -60,6 +62,8 @@ for arch in "${architectures[@]}"; do
   if [ -n "$counts" ]; then
     read -r failed total <<<"$counts"
     summary+=("$arch: $((total - failed)) of $total tests passed")
+    passed_all=$((passed_all + total - failed))
+    failed_all=$((failed_all + failed))
   else
     summary+=("$arch: no test ran")
     status=1
@@ -70,4 +74,5 @@ if [ $# -eq 0 ] && [ -x scripts/fuzz.sh ]; then
   scripts/fuzz.sh replay || status=$?
 fi
 printf '%s\n' "${summary[@]}"
+echo "ctest: $passed_all passed, $failed_all failed"
 exit $status

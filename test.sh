@@ -42,6 +42,7 @@ status=0
 passed_all=0
 failed_all=0
 for arch in "${architectures[@]}"; do
+  started=$SECONDS
   select_arch "$arch"
   cmake --preset "mingw-$arch" -B "$build_dir" >/dev/null
   if ! cmake --build "$build_dir" -j2 >/dev/null; then
@@ -61,7 +62,7 @@ for arch in "${architectures[@]}"; do
   counts=$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\)$/\1 \2/p' "$log")
   if [ -n "$counts" ]; then
     read -r failed total <<<"$counts"
-    summary+=("$arch: $((total - failed)) of $total tests passed")
+    summary+=("$arch: $((total - failed)) of $total tests passed ($((SECONDS - started)) s with the build)")
     passed_all=$((passed_all + total - failed))
     failed_all=$((failed_all + failed))
   else

@@ -6,25 +6,19 @@ repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-# build_dir_of ARCH: where that architecture builds. VELTRIN_BUILD_DIR (default build/) names
-# the 32-bit tree; the 64-bit one sits beside it with the suffix -x64.
-build_dir_of() {
-  local root="${VELTRIN_BUILD_DIR:-$repo_root/build}"
+# select_arch ARCH [BUILD_DIR]: sets build_dir, Wine's prefix (inside it) and Wine's loader.
+# VELTRIN_BUILD_DIR (default build/) names the 32-bit tree; the 64-bit one sits beside it with
+# the suffix -x64.
+select_arch() {
+  local root="${VELTRIN_BUILD_DIR:-$repo_root/build}" suffix
   case "$1" in
-    i686) echo "$root" ;;
-    x86_64) echo "$root-x64" ;;
+    i686) suffix= WINEARCH=win32 WINELOADER=/usr/lib/wine/wine ;;
+    x86_64) suffix=-x64 WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64 ;;
     *) echo "unknown architecture: $1" >&2; return 1 ;;
   esac
-}
-
-# select_arch ARCH [BUILD_DIR]: sets build_dir, Wine's prefix (inside it) and Wine's loader.
-select_arch() {
-  build_dir="${2:-$(build_dir_of "$1")}"
+  export WINEARCH WINELOADER
+  build_dir="${2:-$root$suffix}"
   export WINEPREFIX="$build_dir/wineprefix"
-  case "$1" in
-    i686) export WINEARCH=win32 WINELOADER=/usr/lib/wine/wine ;;
-    x86_64) export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64 ;;
-  esac
 }
 
 # Runs a Windows program with the selected architecture's loader; /usr/bin/wine would always

@@ -37,7 +37,7 @@ packages=(
   cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-x86-64 googletest
   wine wine32 wine64 xvfb x11-apps imagemagick
-  clang-14 libclang-rt-14-dev
+  clang-14 lld libclang-rt-14-dev
 )
 
 missing=()

@@ -40,8 +40,10 @@ std::vector<HWND> VisibleDialogs(DWORD processId)
 } // namespace
 
 ExplorerSession::ExplorerSession(const std::wstring& arguments,
-                                 const EnvironmentAdditions& environmentAdditions)
-    : program_(ExecutableDirectory() + L"VeltrinExplorer.exe", arguments, environmentAdditions)
+                                 const EnvironmentAdditions& environmentAdditions,
+                                 const std::wstring& programPath)
+    : program_(programPath.empty() ? ExecutableDirectory() + L"VeltrinExplorer.exe" : programPath,
+               arguments, environmentAdditions)
 {
 }
 

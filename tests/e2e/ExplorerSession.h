@@ -19,8 +19,10 @@ constexpr int kMessageBoxTextId = 0xFFFF;
 
 class ExplorerSession {
 public:
+    // Runs the built program, or the copy at programPath when one is given.
     explicit ExplorerSession(const std::wstring& arguments,
-                             const WindowDriver::EnvironmentAdditions& environmentAdditions = {});
+                             const WindowDriver::EnvironmentAdditions& environmentAdditions = {},
+                             const std::wstring& programPath = L"");
 
     bool Started() const { return program_.Started(); }
     DWORD ProcessId() const { return program_.ProcessId(); }

@@ -6,9 +6,13 @@ max_bytes=40960
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
+# Per architecture: the offset of the dependent-load flags in the load-configuration record, and
+# the hardening flags the image must carry.
 case "$arch" in
-  i686) format=pei-i386 manifest_arch=x86 ;;
-  x86_64) format=pei-x86-64 manifest_arch=amd64 ;;
+  i686) format=pei-i386 manifest_arch=x86 load_flags_offset=0x36
+    hardening=(DYNAMIC_BASE NX_COMPAT NO_SEH) ;;
+  x86_64) format=pei-x86-64 manifest_arch=amd64 load_flags_offset=0x4e
+    hardening=(DYNAMIC_BASE NX_COMPAT HIGH_ENTROPY_VA) ;;
   *) echo "unknown architecture: $arch"; exit 2 ;;
 esac
 
@@ -20,6 +24,29 @@ while read -r dll; do
   grep -qixE 'kernel32|msvcrt|ole32|oleaut32|shell32|shlwapi|user32' <<<"${dll%.dll}" ||
     fail "imports $dll"
 done < <(sed -n 's/^\tDLL Name: //p' <<<"$headers")
+
+for flag in "${hardening[@]}"; do
+  grep -qx "$(printf '\t')*$flag" <<<"$headers" || fail "lacks $flag"
+done
+# A section the program can both write and run is what an exploit looks for first.
+"$arch-w64-mingw32-objdump" -h "$exe" | grep CODE | grep -qv READONLY &&
+  fail "has a writable code section"
+
+# The exe's imports are resolved before any of its code runs: only the load-configuration record
+# can keep the exe's folder out of that search (LOAD_LIBRARY_SEARCH_SYSTEM32).
+read -r _ _ config_rva config_size _ < <(grep 'Load Configuration Directory$' <<<"$headers")
+if [ $((0x$config_size)) -le $((load_flags_offset + 1)) ]; then
+  fail "no load-configuration record that holds the dependent-load flags"
+else
+  image_base=$(sed -n 's/^ImageBase\s*//p' <<<"$headers")
+  config_start=$((0x$image_base + 0x$config_rva))
+  config=$("$arch-w64-mingw32-objdump" -s --start-address=$config_start \
+    --stop-address=$((config_start + 0x$config_size)) "$exe" |
+    sed -n 's/^ *[0-9a-f]\{6,\} \(.\{35\}\).*/\1/p' | tr -d ' \n')
+  flags_at=$((load_flags_offset * 2))
+  load_flags=$((0x${config:flags_at + 2:2}${config:flags_at:2}))
+  [ "$load_flags" = $((0x800)) ] || fail "dependent-load flags are $(printf 0x%x "$load_flags"), not 0x800"
+fi
 
 size=$(stat -c %s "$exe")
 [ "$size" -le "$max_bytes" ] || fail "$size bytes, more than $max_bytes"

@@ -58,6 +58,9 @@ void CopyBounded(wchar_t* destination, const wchar_t* source, int count);
 wchar_t* TrimTrailingBlanks(wchar_t* text);
 wchar_t* StripEnclosingQuotes(wchar_t* text);
 
+// DLL search: the first thing the program does.
+void RestrictDllSearch();
+
 // Start-up and switches.
 struct CommandArguments {
     wchar_t* folder;

@@ -201,6 +201,7 @@ void ShowSyntaxMessage()
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR argumentText, int)
 {
+    RestrictDllSearch();
     LoadStringW(instance, IDS_DEFAULT_TITLE, LaunchSettings.title, kLabelUnits);
     LoadStringW(instance, IDS_DEFAULT_CANCEL, LaunchSettings.cancelLabel, kLabelUnits);
 

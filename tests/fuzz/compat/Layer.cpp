@@ -555,6 +555,11 @@ void OleUninitialize()
     ++state.oleUninitializeCalls;
 }
 
+// Natively there is no DLL search to restrict.
+void RestrictDllSearch()
+{
+}
+
 void RunBrowserDialog(wchar_t* folderArgument, wchar_t* filterArgument, wchar_t* titleArgument,
                       wchar_t* cancelArgument)
 {

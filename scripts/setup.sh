@@ -36,7 +36,7 @@ apt_update() {
 packages=(
   cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-x86-64 googletest
-  wine wine32 wine64 xvfb x11-apps imagemagick
+  wine wine32 wine64 xvfb x11-apps imagemagick osslsigncode openssl
   clang-14 lld libclang-rt-14-dev
 )
 

@@ -7,7 +7,10 @@
 #include <stdlib.h>
 #include <wchar.h>
 
-LaunchSettingsRecord LaunchSettings = {{0}, {0}, {0}, {0}, {0}, 0, 0, 0, 1};
+// Zero-filled at load, so its two kilobytes take no room in the exe; the one field that starts
+// otherwise is set by the runtime's start-up code, before anything reads it.
+LaunchSettingsRecord LaunchSettings;
+static const LONG kFirstFolderChangeArmed = LaunchSettings.firstFolderChange = 1;
 
 // Absent values point here; every routine returns at once on an empty string, so it is never
 // written.

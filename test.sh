@@ -17,6 +17,10 @@ if [ "${1:-}" = "--fuzz" ]; then
 fi
 
 . scripts/wine-env.sh
+# Wine and the program speak the user's language; the tests expect English wherever they do not
+# choose a language themselves.
+export LANG=C.UTF-8
+unset LC_ALL LC_MESSAGES LANGUAGE
 
 summary=()
 architectures=()

@@ -37,7 +37,7 @@ packages=(
   cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-x86-64 googletest
   wine wine32 wine64 xvfb x11-apps imagemagick osslsigncode openssl
-  clang-14 lld libclang-rt-14-dev
+  clang-14 lld libclang-rt-14-dev locales
 )
 
 missing=()
@@ -79,4 +79,20 @@ if [ ${#outdated[@]} -gt 0 ]; then
   apt_update "${apt_opts[@]}"
   (cd "$work" && as_root apt-get "${apt_opts[@]}" download -qq "${header_packages[@]}")
   apt_get install -y -qq --no-install-recommends "$work"/*.deb >/dev/null
+fi
+
+# Wine takes the user's language from the C library's locale named by LANG, so the tests'
+# languages must exist as generated locales.
+test_locales=(de_DE fr_FR ja_JP el_GR)
+available=$(locale -a)
+ungenerated=()
+for l in "${test_locales[@]}"; do
+  grep -qx "$l.utf8" <<<"$available" || ungenerated+=("$l")
+done
+if [ ${#ungenerated[@]} -gt 0 ]; then
+  echo "setup: generating the locales ${ungenerated[*]}"
+  for l in "${ungenerated[@]}"; do
+    as_root sed -i "s/^# *\($l\.UTF-8 UTF-8\)\$/\1/" /etc/locale.gen
+  done
+  as_root locale-gen >/dev/null
 fi

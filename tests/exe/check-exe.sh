@@ -73,5 +73,22 @@ for expected in "version=\"$version.0\"" "processorArchitecture=\"$manifest_arch
   grep -qF -- "$expected" <<<"$manifest" || fail "manifest lacks $expected"
 done
 
+# Each language's string table: the title, which shares its block of sixteen strings with the
+# Cancel label and would load empty without it, and a label that fits its 100-unit field.
+# windres writes a unit as itself, as one escape or as a doubled quote.
+languages=0
+while read -r language units title; do
+  languages=$((languages + 1))
+  [ "$title" = '"Veltrin Explorer"' ] || fail "language $language: title $title"
+  [ "$units" -ge 1 ] && [ "$units" -le 99 ] || fail "language $language: label of $units units"
+done < <(awk '/^LANGUAGE / { language = $2 $3 }
+  /^STRINGTABLE/ { title = "none"; units = 0; table = 1 }
+  table && /^  103, / { title = $0; sub(/^  103, L?/, "", title) }
+  table && /^  104, / { label = $0; sub(/^  104, L?"/, "", label); sub(/"$/, "", label)
+    gsub(/\\x[0-9a-f][0-9a-f][0-9a-f][0-9a-f]|\\[0-7][0-7][0-7]|\\.|""/, "u", label)
+    units = length(label) }
+  table && /^END/ { print language, units, title; table = 0 }' <<<"$resources")
+[ "$languages" -gt 1 ] || fail "$languages string table(s), no translation"
+
 echo "$exe: $size bytes, $failures failure(s)"
 [ "$failures" -eq 0 ]

@@ -2,7 +2,6 @@
 // and hands names to selection workers.
 #include "EventSink.h"
 
-#include <process.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -169,22 +168,4 @@ void OpenShellItems(IShellItemArray* items)
         ShellExecuteExW(&execute);
         CoTaskMemFree(idList);
     }
-}
-
-void StartSelectWorker(HWND window)
-{
-    auto* request = static_cast<SelectRequest*>(CoTaskMemAlloc(sizeof(SelectRequest)));
-    if (request == nullptr) {
-        return;
-    }
-    request->dialogWindow = window;
-    CopyBounded(request->itemName, LaunchSettings.selectName, kPathUnits);
-
-    const uintptr_t thread = _beginthreadex(nullptr, 0, SelectItemThreadProc, request, 0, nullptr);
-    if (thread == 0) {
-        // The worker never got the request, so it is still ours to free.
-        CoTaskMemFree(request);
-        return;
-    }
-    CloseHandle(reinterpret_cast<HANDLE>(thread));
 }

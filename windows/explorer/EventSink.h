@@ -31,7 +31,6 @@ public:
 };
 
 void OpenShellItems(IShellItemArray* items);
-void StartSelectWorker(HWND window);
 
 // Window tailoring.
 void TailorDialogWindow(IFileDialog* dialog);

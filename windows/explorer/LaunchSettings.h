@@ -86,5 +86,6 @@ int ParseFilterArgument(wchar_t* filterArgument, COMDLG_FILTERSPEC table[kMaxFil
 // Initial file name.
 bool ChooseInitialFileName(const wchar_t* folderArgument, COMDLG_FILTERSPEC* table, int count);
 
-// Selection worker, started by the event handling.
+// Selection worker: each start hands a new thread its own copy of selectName.
+void StartSelectWorker(HWND window);
 unsigned __stdcall SelectItemThreadProc(void* argument);

@@ -1,7 +1,9 @@
-// Worker thread that selects one named item in the dialog's file list through UI Automation.
+// Worker thread that selects one named item in the dialog's file list through UI Automation, and
+// its start.
 #include "LaunchSettings.h"
 
 #include <objbase.h>
+#include <process.h>
 #include <oleauto.h>
 #include <uiautomation.h>
 #include <wrl/client.h>
@@ -157,4 +159,22 @@ unsigned __stdcall SelectItemThreadProc(void* argument)
         CoUninitialize();
     }
     return 0;
+}
+
+void StartSelectWorker(HWND window)
+{
+    auto* request = static_cast<SelectRequest*>(CoTaskMemAlloc(sizeof(SelectRequest)));
+    if (request == nullptr) {
+        return;
+    }
+    request->dialogWindow = window;
+    CopyBounded(request->itemName, LaunchSettings.selectName, kPathUnits);
+
+    const uintptr_t thread = _beginthreadex(nullptr, 0, SelectItemThreadProc, request, 0, nullptr);
+    if (thread == 0) {
+        // The worker never got the request, so it is still ours to free.
+        CoTaskMemFree(request);
+        return;
+    }
+    CloseHandle(reinterpret_cast<HANDLE>(thread));
 }

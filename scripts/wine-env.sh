@@ -6,7 +6,8 @@ repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEDEBUG=-all
 # A test may add overrides of its own through VELTRIN_DLL_OVERRIDES: Wine takes them from the
 # environment it starts with, not from the one a Windows process hands to its child.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${VELTRIN_DLL_OVERRIDES:+;$VELTRIN_DLL_OVERRIDES}"
+WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES${VELTRIN_DLL_OVERRIDES:+;$VELTRIN_DLL_OVERRIDES}"
 
 # select_arch ARCH [BUILD_DIR]: sets build_dir, Wine's prefix (inside it) and Wine's loader.
 # VELTRIN_BUILD_DIR (default build/) names the 32-bit tree; the 64-bit one sits beside it with

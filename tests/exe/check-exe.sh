@@ -45,7 +45,8 @@ else
     sed -n 's/^ *[0-9a-f]\{6,\} \(.\{35\}\).*/\1/p' | tr -d ' \n')
   flags_at=$((load_flags_offset * 2))
   load_flags=$((0x${config:flags_at + 2:2}${config:flags_at:2}))
-  [ "$load_flags" = $((0x800)) ] || fail "dependent-load flags are $(printf 0x%x "$load_flags"), not 0x800"
+  [ "$load_flags" = $((0x800)) ] ||
+    fail "dependent-load flags are $(printf 0x%x "$load_flags"), not 0x800"
 fi
 
 size=$(stat -c %s "$exe")

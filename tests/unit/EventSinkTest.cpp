@@ -239,6 +239,18 @@ private:
     HWND window_;
 };
 
+// A dialog that has its window: only then may a worker search it.
+class WindowedWorkerTest : public WorkerTest {
+protected:
+    void SetUp() override
+    {
+        WorkerTest::SetUp();
+        dialog_.SetWindow(window_.Get());
+    }
+
+    ScratchWindow window_;
+};
+
 TEST_F(WorkerTest, FirstFolderChangeTailorsOnceEvenWhenItFindsNoWindow)
 {
     CopyBounded(LaunchSettings.selectName, L"start.vxdat", kPathUnits);
@@ -308,7 +320,8 @@ void PrintTo(const SelectionCase& selectionCase, std::ostream* out)
     *out << selectionCase.label;
 }
 
-class SelectionTest : public WorkerTest, public ::testing::WithParamInterface<SelectionCase> {};
+class SelectionTest : public WindowedWorkerTest,
+                      public ::testing::WithParamInterface<SelectionCase> {};
 
 TEST_P(SelectionTest, TakesTheNameOfNonFolderItemsAndStartsAWorkerForANewName)
 {
@@ -341,7 +354,8 @@ const std::wstring k300Units(300, L'n');
 const std::wstring k259Units(259, L'n');
 const std::vector<std::wstring> kLabelOnly = {L"GetCurrentSelection()", L"SetOkButtonLabel(Open)"};
 const std::vector<std::wstring> kLabelAndWindow = {
-    L"GetCurrentSelection()", L"SetOkButtonLabel(Open)", L"QueryInterface(IOleWindow)"};
+    L"GetCurrentSelection()", L"SetOkButtonLabel(Open)", L"QueryInterface(IOleWindow)",
+    L"GetWindow", L"Release"};
 const std::vector<std::wstring> kFolderItemCalls = {kKindMaskCall};
 const std::vector<std::wstring> kFileItemCalls = {kKindMaskCall, kNormalDisplayCall};
 
@@ -366,18 +380,19 @@ INSTANTIATE_TEST_SUITE_P(
         SelectionCase{"FailedAttributes", true, SFGAO_FOLDER, E_FAIL, NameDelivery::Name,
                       L"unknown.vxdat", L"", L"", L"unknown.vxdat", 1, kLabelAndWindow,
                       kFileItemCalls},
-        SelectionCase{"NoCurrentItemFirstTime",
-                      false,
-                      0,
-                      S_OK,
-                      NameDelivery::Name,
-                      L"",
-                      L"start.vxdat",
-                      L"",
-                      L"start.vxdat",
-                      1,
-                      {L"GetCurrentSelection()", L"QueryInterface(IOleWindow)"},
-                      {}},
+        SelectionCase{
+            "NoCurrentItemFirstTime",
+            false,
+            0,
+            S_OK,
+            NameDelivery::Name,
+            L"",
+            L"start.vxdat",
+            L"",
+            L"start.vxdat",
+            1,
+            {L"GetCurrentSelection()", L"QueryInterface(IOleWindow)", L"GetWindow", L"Release"},
+            {}},
         SelectionCase{"NoCurrentItemAgain",
                       false,
                       0,
@@ -412,7 +427,7 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.label);
     });
 
-TEST_F(WorkerTest, ComingBackToTheLastNameStartsNoWorkerButANewNameInBetweenDoes)
+TEST_F(WindowedWorkerTest, ComingBackToTheLastNameStartsNoWorkerButANewNameInBetweenDoes)
 {
     FakeShellItem fileA(0, L"a.vxdat");
     FakeShellItem fileB(0, L"b.vxdat");

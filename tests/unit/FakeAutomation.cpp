@@ -112,9 +112,10 @@ private:
     std::atomic<LONG> references_{1};
 };
 
-template <class Fake> Fake* FakeAutomationWorld::Make(const std::string& name)
+template <class Fake, class... More>
+Fake* FakeAutomationWorld::Make(const std::string& name, More... more)
 {
-    auto object = std::make_unique<Fake>(*this, name);
+    auto object = std::make_unique<Fake>(*this, name, more...);
     Fake* handedOut = object.get();
     std::lock_guard<std::mutex> lock(mutex_);
     objects_.push_back(std::move(object));
@@ -190,16 +191,13 @@ public:
 
     IFACEMETHODIMP FindFirst(TreeScope scope, IUIAutomationCondition* condition,
                              IUIAutomationElement** found) override;
+    IFACEMETHODIMP FindAll(TreeScope scope, IUIAutomationCondition* condition,
+                           IUIAutomationElementArray** found) override;
     IFACEMETHODIMP GetCurrentPatternAs(PATTERNID pattern, REFIID riid, void** object) override;
 
     // Not used by the worker.
     IFACEMETHODIMP SetFocus() override { return E_NOTIMPL; }
     IFACEMETHODIMP GetRuntimeId(SAFEARRAY**) override { return E_NOTIMPL; }
-    IFACEMETHODIMP FindAll(enum TreeScope, IUIAutomationCondition*,
-                           IUIAutomationElementArray**) override
-    {
-        return E_NOTIMPL;
-    }
     IFACEMETHODIMP FindFirstBuildCache(enum TreeScope, IUIAutomationCondition*,
                                        IUIAutomationCacheRequest*, IUIAutomationElement**) override
     {
@@ -306,6 +304,33 @@ public:
     IFACEMETHODIMP GetClickablePoint(POINT*, WINBOOL*) override { return E_NOTIMPL; }
 };
 
+// The direct children that FindAll matched: "item", then "second item".
+class FakeElementArray : public FakeObject<IUIAutomationElementArray> {
+public:
+    FakeElementArray(FakeAutomationWorld& world, const std::string& name, int length)
+        : FakeObject(world, name), length_(length)
+    {
+    }
+
+    IFACEMETHODIMP get_Length(int* length) override
+    {
+        *length = length_;
+        return S_OK;
+    }
+    IFACEMETHODIMP GetElement(int index, IUIAutomationElement** element) override
+    {
+        const bool inRange = index >= 0 && index < length_;
+        *element =
+            inRange ? world_.Make<FakeElement>(index == 0 ? "item" : "second item") : nullptr;
+        world_.Log().Add("GetElement " + Name() + " " + std::to_string(index) + " -> " +
+                         (inRange ? world_.NameOf(*element) : "none"));
+        return inRange ? S_OK : E_INVALIDARG;
+    }
+
+private:
+    int length_;
+};
+
 class FakeItemContainer : public FakeObject<IUIAutomationItemContainerPattern> {
 public:
     using FakeObject::FakeObject;
@@ -314,11 +339,19 @@ public:
                                       VARIANT value, IUIAutomationElement** found) override
     {
         world_.RecordContainerSearchValue(value);
-        const bool finds = world_.Scenario().containerFinds && property == UIA_NamePropertyId;
-        *found = finds ? world_.Make<FakeElement>("found") : nullptr;
-        world_.Log().Add("FindItemByProperty " + Name() + " start=" +
-                         (start ? world_.NameOf(start) : "none") + " " + std::to_string(property) +
-                         " " + Describe(value) + " -> " + (finds ? "found" : "none"));
+        const AutomationScenario& scenario = world_.Scenario();
+        const std::string startName = start ? world_.NameOf(start) : "none";
+        std::string result;
+        if (property == UIA_NamePropertyId && startName == "none" && scenario.containerFinds) {
+            result = "found";
+        } else if (property == UIA_NamePropertyId && startName == "found" &&
+                   scenario.containerFindsSecond) {
+            result = "second found";
+        }
+        *found = result.empty() ? nullptr : world_.Make<FakeElement>(result);
+        world_.Log().Add("FindItemByProperty " + Name() + " start=" + startName + " " +
+                         std::to_string(property) + " " + Describe(value) + " -> " +
+                         (result.empty() ? "none" : result));
         return S_OK;
     }
 };
@@ -331,12 +364,26 @@ IFACEMETHODIMP FakeElement::FindFirst(TreeScope scope, IUIAutomationCondition* c
     std::string result;
     if (Name() == "window" && conditionName == "list condition" && scenario.list) {
         result = "list";
-    } else if (Name() == "list" && conditionName == "combined condition" && scenario.directItem) {
-        result = "item";
     }
     *found = result.empty() ? nullptr : world_.Make<FakeElement>(result);
     world_.Log().Add("FindFirst " + Name() + " scope=" + std::to_string(scope) + " " +
                      conditionName + " -> " + (result.empty() ? "none" : result));
+    return S_OK;
+}
+
+IFACEMETHODIMP FakeElement::FindAll(TreeScope scope, IUIAutomationCondition* condition,
+                                    IUIAutomationElementArray** found)
+{
+    const std::string conditionName = world_.NameOf(condition);
+    const AutomationScenario& scenario = world_.Scenario();
+    int matches = 0;
+    if (Name() == "list" && conditionName == "combined condition") {
+        matches = (scenario.directItem ? 1 : 0) + (scenario.secondDirectItem ? 1 : 0);
+    }
+    // Like the real one, an empty array when nothing matches.
+    *found = world_.Make<FakeElementArray>("matches", matches);
+    world_.Log().Add("FindAll " + Name() + " scope=" + std::to_string(scope) + " " + conditionName +
+                     " -> " + std::to_string(matches) + " matches");
     return S_OK;
 }
 

@@ -56,9 +56,11 @@ struct AutomationScenario {
     bool nameCondition = true;
     bool combinedCondition = true;
     bool directItem = true;
+    bool secondDirectItem = false; // another direct child shows the same name
     bool itemSelection = true;
     bool container = true;
     bool containerFinds = true;
+    bool containerFindsSecond = false; // searched again after the first, it finds another
     bool virtualized = true;
     HRESULT realizeResult = S_OK;
     bool foundSelection = true;
@@ -95,7 +97,7 @@ public:
     CapturedValue ContainerSearchValue() const;
 
     // Used by the fakes themselves.
-    template <class Fake> Fake* Make(const std::string& name);
+    template <class Fake, class... More> Fake* Make(const std::string& name, More... more);
     std::string NameOf(const void* object) const;
     void RecordRequestedWindow(HWND window);
     void RecordNameConditionValue(const VARIANT& value);

@@ -223,11 +223,14 @@ const Steps kConditionsMade = {
     "CreatePropertyCondition 30005 VT_BSTR -> name condition",
     "CreateAndCondition item type condition, name condition -> combined condition",
 };
-const Steps kDirectSearchFindsItem = {"FindFirst list scope=2 combined condition -> item"};
-const Steps kDirectSearchFindsNothing = {"FindFirst list scope=2 combined condition -> none"};
+const Steps kDirectSearchFindsItem = {"FindAll list scope=2 combined condition -> 1 matches",
+                                      "GetElement matches 0 -> item", "release matches"};
+const Steps kDirectSearchFindsNothing = {"FindAll list scope=2 combined condition -> 0 matches",
+                                         "release matches"};
 const Steps kContainerFinds = {
     "GetCurrentPatternAs list 10019 ItemContainer -> container",
     "FindItemByProperty container start=none 30005 VT_BSTR -> found",
+    "FindItemByProperty container start=found 30005 VT_BSTR -> none",
 };
 const Steps kFoundRealizedAndSelected = {
     "GetCurrentPatternAs found 10020 VirtualizedItem -> virtualized",
@@ -382,6 +385,31 @@ INSTANTIATE_TEST_SUITE_P(
                          kNameReleased,
                          kConditionsReleased,
                          {"release item"},
+                         kListWindowAutomationReleased})},
+        // Hidden extensions: setup.exe and setup.ini both show as "setup".
+        WorkerCase{
+            "NameSharedByDirectChildrenSelectsNeither",
+            Scenario([](AutomationScenario& s) { s.secondDirectItem = true; }),
+            Join({kUpToList,
+                  kConditionsMade,
+                  {"FindAll list scope=2 combined condition -> 2 matches", "release matches"},
+                  kNameReleased,
+                  kConditionsReleased,
+                  kListWindowAutomationReleased})},
+        WorkerCase{"NameFoundTwiceByContainerRealizesAndSelectsNothing",
+                   Scenario([](AutomationScenario& s) {
+                       s.directItem = false;
+                       s.containerFindsSecond = true;
+                   }),
+                   Join({kUpToList,
+                         kConditionsMade,
+                         kDirectSearchFindsNothing,
+                         {"GetCurrentPatternAs list 10019 ItemContainer -> container",
+                          "FindItemByProperty container start=none 30005 VT_BSTR -> found",
+                          "FindItemByProperty container start=found 30005 VT_BSTR -> second found",
+                          "release second found", "release found", "release container"},
+                         kNameReleased,
+                         kConditionsReleased,
                          kListWindowAutomationReleased})},
         WorkerCase{"DirectChildWithoutSelectionTriesNoContainer",
                    Scenario([](AutomationScenario& s) { s.itemSelection = false; }),
@@ -643,18 +671,38 @@ TEST_F(StartSelectWorkerTest, NameWithoutTerminatorIsCutToItsFirst259Units)
     EXPECT_THAT(world->UnbalancedObjects(), IsEmpty());
 }
 
-TEST_F(StartSelectWorkerTest, NoRequestMemoryStartsNoWorker)
+struct NoWorkerCase {
+    const char* name;
+    HWND window;
+    bool requestMemory;
+};
+
+class NoWorkerTest : public StartSelectWorkerTest,
+                     public ::testing::WithParamInterface<NoWorkerCase> {};
+
+TEST_P(NoWorkerTest, IsStarted)
 {
     wcscpy(LaunchSettings.selectName, L"notes.txt");
     Prepare(AutomationScenario{}, kRequestWindow, L"notes.txt");
-    taskMemoryWatch.FailAllocation(GetCurrentThreadId(), sizeof(SelectRequest),
-                                   sizeof(SelectRequest), 1);
+    if (!GetParam().requestMemory) {
+        taskMemoryWatch.FailAllocation(GetCurrentThreadId(), sizeof(SelectRequest),
+                                       sizeof(SelectRequest), 1);
+    }
 
-    StartSelectWorker(kRequestWindow);
+    StartSelectWorker(GetParam().window);
 
     // A worker, had one started, would have asked for the automation object by now.
     EXPECT_FALSE(world->Log().WaitFor("create automation", 300ms));
     EXPECT_THAT(world->Log().Entries(), IsEmpty());
 }
+
+// Without the dialog's window a worker would search from the desktop, in other programs too.
+INSTANTIATE_TEST_SUITE_P(StartSelectWorker, NoWorkerTest,
+                         ::testing::Values(NoWorkerCase{"WithoutRequestMemory", kRequestWindow,
+                                                        false},
+                                           NoWorkerCase{"WithoutDialogWindow", nullptr, true}),
+                         [](const ::testing::TestParamInfo<NoWorkerCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace

@@ -80,11 +80,36 @@ void SelectThroughItemContainer(IUIAutomationElement* list, const VARIANT& name)
     if (!found) {
         return;
     }
+    ComPtr<IUIAutomationElement> namesake;
+    container->FindItemByProperty(found.Get(), UIA_NamePropertyId, name, &namesake);
+    // A second entry of that name makes the choice a guess, as in the direct search.
+    if (namesake) {
+        return;
+    }
     ComPtr<IUIAutomationVirtualizedItemPattern> virtualized;
     found->GetCurrentPatternAs(UIA_VirtualizedItemPatternId, IID_PPV_ARGS(&virtualized));
     if (virtualized && SUCCEEDED(virtualized->Realize())) {
         SelectElement(found.Get());
     }
+}
+
+// The matching direct children of the list: how many there are, and the one when there is
+// exactly one. With extensions hidden, setup.exe and setup.ini both show as "setup"; guessing
+// between them could start a program where a document was meant, so a shared name selects
+// nothing and the user's own selection stays.
+int FindMatchingChildren(IUIAutomationElement* list, IUIAutomationCondition* condition,
+                         ComPtr<IUIAutomationElement>& onlyMatch)
+{
+    ComPtr<IUIAutomationElementArray> matches;
+    list->FindAll(TreeScope_Children, condition, &matches);
+    int count = 0;
+    if (!matches || FAILED(matches->get_Length(&count)) || count <= 0) {
+        return 0;
+    }
+    if (count == 1) {
+        matches->GetElement(0, &onlyMatch);
+    }
+    return count;
 }
 
 void SelectListItem(IUIAutomation* automation, IUIAutomationElement* list, const wchar_t* name)
@@ -114,14 +139,14 @@ void SelectListItem(IUIAutomation* automation, IUIAutomationElement* list, const
         automation->CreateAndCondition(itemTypeCondition.Get(), nameCondition.Get(),
                                        &combinedCondition);
     }
-    if (combinedCondition) {
-        list->FindFirst(TreeScope_Children, combinedCondition.Get(), &item);
-    }
-    if (item) {
+    const int matches =
+        combinedCondition ? FindMatchingChildren(list, combinedCondition.Get(), item) : 0;
+    if (matches == 1 && item) {
         SelectElement(item.Get());
-        return;
     }
-    SelectThroughItemContainer(list, nameValue.Get());
+    if (matches == 0) {
+        SelectThroughItemContainer(list, nameValue.Get());
+    }
 }
 
 void SelectNamedItem(const SelectRequest& request)
@@ -163,6 +188,11 @@ unsigned __stdcall SelectItemThreadProc(void* argument)
 
 void StartSelectWorker(HWND window)
 {
+    // Without the dialog's window a search would start at the desktop and could select an item
+    // of that name in another program.
+    if (window == nullptr) {
+        return;
+    }
     auto* request = static_cast<SelectRequest*>(CoTaskMemAlloc(sizeof(SelectRequest)));
     if (request == nullptr) {
         return;

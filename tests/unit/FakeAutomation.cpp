@@ -30,6 +30,9 @@ std::string DescribeInterface(REFIID riid)
     if (riid == __uuidof(IUIAutomationVirtualizedItemPattern)) {
         return "VirtualizedItem";
     }
+    if (riid == __uuidof(IUIAutomationSelectionPattern)) {
+        return "Selection";
+    }
     return "other";
 }
 
@@ -304,7 +307,7 @@ public:
     IFACEMETHODIMP GetClickablePoint(POINT*, WINBOOL*) override { return E_NOTIMPL; }
 };
 
-// The direct children that FindAll matched: "item", then "second item".
+// The direct children that FindAll matched ("item", then "second item"), or the list's selection.
 class FakeElementArray : public FakeObject<IUIAutomationElementArray> {
 public:
     FakeElementArray(FakeAutomationWorld& world, const std::string& name, int length)
@@ -329,6 +332,31 @@ public:
 
 private:
     int length_;
+};
+
+class FakeSelection : public FakeObject<IUIAutomationSelectionPattern> {
+public:
+    using FakeObject::FakeObject;
+
+    IFACEMETHODIMP GetCurrentSelection(IUIAutomationElementArray** elements) override
+    {
+        const ListSelection selection = world_.Scenario().listSelection;
+        const bool firstAsk = world_.CountListSelectionAsk() == 1;
+        const bool selected = selection == ListSelection::Selected ||
+                              (selection == ListSelection::SelectedAfterFirstAsk && !firstAsk);
+        const int length = selected ? 1 : 0;
+        *elements = world_.Make<FakeElementArray>("selected", length);
+        world_.Log().Add("GetCurrentSelection " + Name() + " -> " + std::to_string(length) +
+                         " selected");
+        return S_OK;
+    }
+
+    // Not used by the worker.
+    IFACEMETHODIMP get_CurrentCanSelectMultiple(WINBOOL*) override { return E_NOTIMPL; }
+    IFACEMETHODIMP get_CurrentIsSelectionRequired(WINBOOL*) override { return E_NOTIMPL; }
+    IFACEMETHODIMP GetCachedSelection(IUIAutomationElementArray**) override { return E_NOTIMPL; }
+    IFACEMETHODIMP get_CachedCanSelectMultiple(WINBOOL*) override { return E_NOTIMPL; }
+    IFACEMETHODIMP get_CachedIsSelectionRequired(WINBOOL*) override { return E_NOTIMPL; }
 };
 
 class FakeItemContainer : public FakeObject<IUIAutomationItemContainerPattern> {
@@ -399,6 +427,9 @@ IFACEMETHODIMP FakeElement::GetCurrentPatternAs(PATTERNID pattern, REFIID riid, 
     } else if (pattern == UIA_ItemContainerPatternId && wanted == "ItemContainer" &&
                Name() == "list" && scenario.container) {
         result = world_.Make<FakeItemContainer>("container");
+    } else if (pattern == UIA_SelectionPatternId && wanted == "Selection" && Name() == "list" &&
+               scenario.listSelection != ListSelection::NoPattern) {
+        result = world_.Make<FakeSelection>("list selection");
     } else if (pattern == UIA_VirtualizedItemPatternId && wanted == "VirtualizedItem" &&
                Name() == "found" && scenario.virtualized) {
         result = world_.Make<FakeVirtualizedItem>("virtualized");

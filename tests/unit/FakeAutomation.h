@@ -6,6 +6,7 @@
 #include <objbase.h>
 #include <uiautomation.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -46,6 +47,9 @@ public:
 
 enum class AutomationCreation { Delivers, Fails, DeliversNothing };
 
+// What the list's Selection pattern reports; the user's click can come after the first ask.
+enum class ListSelection { NoPattern, Empty, Selected, SelectedAfterFirstAsk };
+
 // What the fake automation offers; every step succeeds unless switched off here.
 struct AutomationScenario {
     AutomationCreation creation = AutomationCreation::Delivers;
@@ -64,6 +68,7 @@ struct AutomationScenario {
     bool virtualized = true;
     HRESULT realizeResult = S_OK;
     bool foundSelection = true;
+    ListSelection listSelection = ListSelection::NoPattern;
 };
 
 // A string VARIANT as a fake received it, copied out while the caller still owns it.
@@ -102,6 +107,7 @@ public:
     void RecordRequestedWindow(HWND window);
     void RecordNameConditionValue(const VARIANT& value);
     void RecordContainerSearchValue(const VARIANT& value);
+    int CountListSelectionAsk() { return ++listSelectionAsks_; }
 
 private:
     AutomationScenario scenario_;
@@ -111,6 +117,7 @@ private:
     HWND requestedWindow_ = nullptr;
     CapturedValue nameConditionValue_;
     CapturedValue containerSearchValue_;
+    std::atomic<int> listSelectionAsks_{0};
 };
 
 // Lets CoCreateInstance of CLSID_CUIAutomation, made in the multithreaded apartment, reach

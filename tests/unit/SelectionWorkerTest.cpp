@@ -211,13 +211,23 @@ Steps Join(std::initializer_list<Steps> parts)
     return joined;
 }
 
-const Steps kUpToList = {
+const Steps kFindsList = {
     "create automation",
     "ElementFromHandle -> window",
     "CreatePropertyCondition 30003 VT_I4 50008 -> list condition",
     "FindFirst window scope=4 list condition -> list",
     "release list condition",
 };
+const Steps kListHasNoSelectionPattern = {"GetCurrentPatternAs list 10001 Selection -> none"};
+const Steps kUpToList = Join({kFindsList, kListHasNoSelectionPattern});
+
+Steps ListSelectionAsked(int selected)
+{
+    return {"GetCurrentPatternAs list 10001 Selection -> list selection",
+            "GetCurrentSelection list selection -> " + std::to_string(selected) + " selected",
+            "release selected", "release list selection"};
+}
+
 const Steps kConditionsMade = {
     "CreatePropertyCondition 30003 VT_I4 50007 -> item type condition",
     "CreatePropertyCondition 30005 VT_BSTR -> name condition",
@@ -227,15 +237,17 @@ const Steps kDirectSearchFindsItem = {"FindAll list scope=2 combined condition -
                                       "GetElement matches 0 -> item", "release matches"};
 const Steps kDirectSearchFindsNothing = {"FindAll list scope=2 combined condition -> 0 matches",
                                          "release matches"};
-const Steps kContainerFinds = {
+const Steps kContainerFindsOne = {
     "GetCurrentPatternAs list 10019 ItemContainer -> container",
     "FindItemByProperty container start=none 30005 VT_BSTR -> found",
     "FindItemByProperty container start=found 30005 VT_BSTR -> none",
 };
+const Steps kContainerFinds = Join({kContainerFindsOne, kListHasNoSelectionPattern});
 const Steps kFoundRealizedAndSelected = {
     "GetCurrentPatternAs found 10020 VirtualizedItem -> virtualized",
     "Realize virtualized",
     "GetCurrentPatternAs found 10010 SelectionItem -> found selection",
+    "GetCurrentPatternAs list 10001 Selection -> none",
     "Select found selection",
     "release found selection",
     "release virtualized",
@@ -254,6 +266,16 @@ const Steps kListWindowAutomationReleased = {
     "release automation",
     "free request",
 };
+
+// A list with a Selection pattern, asked before the direct search finds the item; `atTheItem`
+// are the steps between the item's selection pattern and its release.
+Steps DirectItemWithListAsked(const Steps& atTheItem)
+{
+    return Join({kFindsList, ListSelectionAsked(0), kConditionsMade, kDirectSearchFindsItem,
+                 Steps{"GetCurrentPatternAs item 10010 SelectionItem -> item selection"}, atTheItem,
+                 Steps{"release item selection"}, kNameReleased, kConditionsReleased,
+                 Steps{"release item"}, kListWindowAutomationReleased});
+}
 
 struct WorkerCase {
     const char* name;
@@ -381,11 +403,35 @@ INSTANTIATE_TEST_SUITE_P(
                          kConditionsMade,
                          kDirectSearchFindsItem,
                          {"GetCurrentPatternAs item 10010 SelectionItem -> item selection",
+                          "GetCurrentPatternAs list 10001 Selection -> none",
                           "Select item selection", "release item selection"},
                          kNameReleased,
                          kConditionsReleased,
                          {"release item"},
                          kListWindowAutomationReleased})},
+        // A worker never changes a selection, be it the user's or an earlier worker's.
+        WorkerCase{
+            "SelectionPresentEndsTheWorkerBeforeAnySearch",
+            Scenario([](AutomationScenario& s) { s.listSelection = ListSelection::Selected; }),
+            Join({kFindsList, ListSelectionAsked(1), kListWindowAutomationReleased})},
+        WorkerCase{
+            "EmptySelectionSelectsAsBefore",
+            Scenario([](AutomationScenario& s) { s.listSelection = ListSelection::Empty; }),
+            DirectItemWithListAsked(Join({ListSelectionAsked(0), {"Select item selection"}}))},
+        // The user clicks while the worker searches.
+        WorkerCase{"SelectionMadeDuringDirectSearchIsKept", Scenario([](AutomationScenario& s) {
+                       s.listSelection = ListSelection::SelectedAfterFirstAsk;
+                   }),
+                   DirectItemWithListAsked(ListSelectionAsked(1))},
+        WorkerCase{"SelectionMadeDuringContainerSearchIsKeptAndNothingRealized",
+                   Scenario([](AutomationScenario& s) {
+                       s.directItem = false;
+                       s.listSelection = ListSelection::SelectedAfterFirstAsk;
+                   }),
+                   Join({kFindsList, ListSelectionAsked(0), kConditionsMade,
+                         kDirectSearchFindsNothing, kContainerFindsOne, ListSelectionAsked(1),
+                         Steps{"release found", "release container"}, kNameReleased,
+                         kConditionsReleased, kListWindowAutomationReleased})},
         // Hidden extensions: setup.exe and setup.ini both show as "setup".
         WorkerCase{
             "NameSharedByDirectChildrenSelectsNeither",
@@ -503,11 +549,11 @@ INSTANTIATE_TEST_SUITE_P(
         WorkerCase{"AutomationNotCreated",
                    Scenario([](AutomationScenario& s) { s.creation = AutomationCreation::Fails; }),
                    {"create automation fails", "free request"}},
-        WorkerCase{"AutomationCreatedWithoutObject",
-                   Scenario([](AutomationScenario& s) {
-                       s.creation = AutomationCreation::DeliversNothing;
-                   }),
-                   {"create automation delivers nothing", "free request"}},
+        WorkerCase{
+            "AutomationCreatedWithoutObject",
+            Scenario(
+                [](AutomationScenario& s) { s.creation = AutomationCreation::DeliversNothing; }),
+            {"create automation delivers nothing", "free request"}},
         WorkerCase{"NoWindowElement",
                    Scenario([](AutomationScenario& s) { s.windowElement = false; }),
                    {"create automation", "ElementFromHandle -> none", "release automation",

@@ -57,11 +57,29 @@ ComPtr<IUIAutomationElement> FindFileList(IUIAutomation* automation, IUIAutomati
     return list;
 }
 
-void SelectElement(IUIAutomationElement* element)
+// Select deselects every other entry and is itself a selection change that starts another
+// worker, so a worker that overrode a selection would take the user's choice away, collapse a
+// multiple selection and, coming late, start an endless chain of workers. A list that cannot
+// tell counts as having none.
+bool ListHasSelection(IUIAutomationElement* list)
+{
+    ComPtr<IUIAutomationSelectionPattern> selection;
+    list->GetCurrentPatternAs(UIA_SelectionPatternId, IID_PPV_ARGS(&selection));
+    if (!selection) {
+        return false;
+    }
+    ComPtr<IUIAutomationElementArray> selected;
+    selection->GetCurrentSelection(&selected);
+    int count = 0;
+    return selected && SUCCEEDED(selected->get_Length(&count)) && count > 0;
+}
+
+void SelectElement(IUIAutomationElement* list, IUIAutomationElement* element)
 {
     ComPtr<IUIAutomationSelectionItemPattern> selection;
     element->GetCurrentPatternAs(UIA_SelectionItemPatternId, IID_PPV_ARGS(&selection));
-    if (selection) {
+    // Asked again here: the user may have clicked while the search ran.
+    if (selection && !ListHasSelection(list)) {
         selection->Select();
     }
 }
@@ -82,14 +100,15 @@ void SelectThroughItemContainer(IUIAutomationElement* list, const VARIANT& name)
     }
     ComPtr<IUIAutomationElement> namesake;
     container->FindItemByProperty(found.Get(), UIA_NamePropertyId, name, &namesake);
-    // A second entry of that name makes the choice a guess, as in the direct search.
-    if (namesake) {
+    // A second entry of that name makes the choice a guess, as in the direct search. Realizing
+    // may scroll the list, which a user who has picked a file meanwhile should not see.
+    if (namesake || ListHasSelection(list)) {
         return;
     }
     ComPtr<IUIAutomationVirtualizedItemPattern> virtualized;
     found->GetCurrentPatternAs(UIA_VirtualizedItemPatternId, IID_PPV_ARGS(&virtualized));
     if (virtualized && SUCCEEDED(virtualized->Realize())) {
-        SelectElement(found.Get());
+        SelectElement(list, found.Get());
     }
 }
 
@@ -142,7 +161,7 @@ void SelectListItem(IUIAutomation* automation, IUIAutomationElement* list, const
     const int matches =
         combinedCondition ? FindMatchingChildren(list, combinedCondition.Get(), item) : 0;
     if (matches == 1 && item) {
-        SelectElement(item.Get());
+        SelectElement(list, item.Get());
     }
     if (matches == 0) {
         SelectThroughItemContainer(list, nameValue.Get());
@@ -163,7 +182,8 @@ void SelectNamedItem(const SelectRequest& request)
         return;
     }
     ComPtr<IUIAutomationElement> list = FindFileList(automation.Get(), window.Get());
-    if (!list) {
+    // A worker started by the user's own selection change ends here, without a search.
+    if (!list || ListHasSelection(list.Get())) {
         return;
     }
     SelectListItem(automation.Get(), list.Get(), request.itemName);

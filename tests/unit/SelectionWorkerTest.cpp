@@ -267,11 +267,11 @@ const Steps kListWindowAutomationReleased = {
     "free request",
 };
 
-// A list with a Selection pattern, asked before the direct search finds the item; `atTheItem`
-// are the steps between the item's selection pattern and its release.
-Steps DirectItemWithListAsked(const Steps& atTheItem)
+// The direct search finds the one item; `listAsked` are the steps after the list is found,
+// `atTheItem` those between the item's selection pattern and its release.
+Steps DirectItemFound(const Steps& listAsked, const Steps& atTheItem)
 {
-    return Join({kFindsList, ListSelectionAsked(0), kConditionsMade, kDirectSearchFindsItem,
+    return Join({kFindsList, listAsked, kConditionsMade, kDirectSearchFindsItem,
                  Steps{"GetCurrentPatternAs item 10010 SelectionItem -> item selection"}, atTheItem,
                  Steps{"release item selection"}, kNameReleased, kConditionsReleased,
                  Steps{"release item"}, kListWindowAutomationReleased});
@@ -399,30 +399,22 @@ INSTANTIATE_TEST_SUITE_P(
     Branches, WorkerPathTest,
     ::testing::Values(
         WorkerCase{"DirectChildSelected", AutomationScenario{},
-                   Join({kUpToList,
-                         kConditionsMade,
-                         kDirectSearchFindsItem,
-                         {"GetCurrentPatternAs item 10010 SelectionItem -> item selection",
-                          "GetCurrentPatternAs list 10001 Selection -> none",
-                          "Select item selection", "release item selection"},
-                         kNameReleased,
-                         kConditionsReleased,
-                         {"release item"},
-                         kListWindowAutomationReleased})},
+                   DirectItemFound(kListHasNoSelectionPattern,
+                                   Join({kListHasNoSelectionPattern, {"Select item selection"}}))},
         // A worker never changes a selection, be it the user's or an earlier worker's.
         WorkerCase{
             "SelectionPresentEndsTheWorkerBeforeAnySearch",
             Scenario([](AutomationScenario& s) { s.listSelection = ListSelection::Selected; }),
             Join({kFindsList, ListSelectionAsked(1), kListWindowAutomationReleased})},
-        WorkerCase{
-            "EmptySelectionSelectsAsBefore",
-            Scenario([](AutomationScenario& s) { s.listSelection = ListSelection::Empty; }),
-            DirectItemWithListAsked(Join({ListSelectionAsked(0), {"Select item selection"}}))},
+        WorkerCase{"EmptySelectionSelectsAsBefore",
+                   Scenario([](AutomationScenario& s) { s.listSelection = ListSelection::Empty; }),
+                   DirectItemFound(ListSelectionAsked(0),
+                                   Join({ListSelectionAsked(0), {"Select item selection"}}))},
         // The user clicks while the worker searches.
         WorkerCase{"SelectionMadeDuringDirectSearchIsKept", Scenario([](AutomationScenario& s) {
                        s.listSelection = ListSelection::SelectedAfterFirstAsk;
                    }),
-                   DirectItemWithListAsked(ListSelectionAsked(1))},
+                   DirectItemFound(ListSelectionAsked(0), ListSelectionAsked(1))},
         WorkerCase{"SelectionMadeDuringContainerSearchIsKeptAndNothingRealized",
                    Scenario([](AutomationScenario& s) {
                        s.directItem = false;

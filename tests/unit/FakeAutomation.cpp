@@ -14,6 +14,8 @@ std::string Describe(const VARIANT& value)
         return "VT_I4 " + std::to_string(value.lVal);
     case VT_BSTR:
         return "VT_BSTR";
+    case VT_BOOL:
+        return value.boolVal == VARIANT_TRUE ? "VT_BOOL true" : "VT_BOOL false";
     default:
         return "VT " + std::to_string(value.vt);
     }
@@ -366,21 +368,32 @@ public:
     IFACEMETHODIMP FindItemByProperty(IUIAutomationElement* start, PROPERTYID property,
                                       VARIANT value, IUIAutomationElement** found) override
     {
-        world_.RecordContainerSearchValue(value);
+        if (property == UIA_NamePropertyId) {
+            world_.RecordContainerSearchValue(value);
+        }
         const AutomationScenario& scenario = world_.Scenario();
         const std::string startName = start ? world_.NameOf(start) : "none";
+        const SelectedRowSearch rowSearch = scenario.selectedRowSearch;
+        const bool bySelection = property == UIA_SelectionItemIsSelectedPropertyId;
+        const bool refused = bySelection && rowSearch == SelectedRowSearch::Refused;
         std::string result;
         if (property == UIA_NamePropertyId && startName == "none" && scenario.containerFinds) {
             result = "found";
         } else if (property == UIA_NamePropertyId && startName == "found" &&
                    scenario.containerFindsSecond) {
             result = "second found";
+        } else if (bySelection && (rowSearch == SelectedRowSearch::Finds ||
+                                   (rowSearch == SelectedRowSearch::FindsAfterFirstAsk &&
+                                    world_.CountSelectedRowSearch() > 1))) {
+            result = "selected row";
         }
         *found = result.empty() ? nullptr : world_.Make<FakeElement>(result);
         world_.Log().Add("FindItemByProperty " + Name() + " start=" + startName + " " +
                          std::to_string(property) + " " + Describe(value) + " -> " +
-                         (result.empty() ? "none" : result));
-        return S_OK;
+                         (refused          ? "E_INVALIDARG"
+                          : result.empty() ? "none"
+                                           : result));
+        return refused ? E_INVALIDARG : S_OK;
     }
 };
 

@@ -50,6 +50,10 @@ enum class AutomationCreation { Delivers, Fails, DeliversNothing };
 // What the list's Selection pattern reports; the user's click can come after the first ask.
 enum class ListSelection { NoPattern, Empty, Selected, SelectedAfterFirstAsk };
 
+// What the list's item container answers when searched for a selected row, which it finds also
+// out of view; Windows refuses a property it cannot search by with E_INVALIDARG.
+enum class SelectedRowSearch { FindsNone, Finds, FindsAfterFirstAsk, Refused };
+
 // What the fake automation offers; every step succeeds unless switched off here.
 struct AutomationScenario {
     AutomationCreation creation = AutomationCreation::Delivers;
@@ -69,6 +73,7 @@ struct AutomationScenario {
     HRESULT realizeResult = S_OK;
     bool foundSelection = true;
     ListSelection listSelection = ListSelection::NoPattern;
+    SelectedRowSearch selectedRowSearch = SelectedRowSearch::FindsNone;
 };
 
 // A string VARIANT as a fake received it, copied out while the caller still owns it.
@@ -108,6 +113,7 @@ public:
     void RecordNameConditionValue(const VARIANT& value);
     void RecordContainerSearchValue(const VARIANT& value);
     int CountListSelectionAsk() { return ++listSelectionAsks_; }
+    int CountSelectedRowSearch() { return ++selectedRowSearches_; }
 
 private:
     AutomationScenario scenario_;
@@ -118,6 +124,7 @@ private:
     CapturedValue nameConditionValue_;
     CapturedValue containerSearchValue_;
     std::atomic<int> listSelectionAsks_{0};
+    std::atomic<int> selectedRowSearches_{0};
 };
 
 // Lets CoCreateInstance of CLSID_CUIAutomation, made in the multithreaded apartment, reach

@@ -219,13 +219,28 @@ const Steps kFindsList = {
     "release list condition",
 };
 const Steps kListHasNoSelectionPattern = {"GetCurrentPatternAs list 10001 Selection -> none"};
-const Steps kUpToList = Join({kFindsList, kListHasNoSelectionPattern});
 
-Steps ListSelectionAsked(int selected)
+// The view reports only the rows in view: when `inView` found none, the container is searched
+// for a selected row, and `selectedRow` is what that search gave.
+Steps SelectionAsked(const std::string& selectedRow,
+                     const Steps& inView = kListHasNoSelectionPattern)
 {
-    return {"GetCurrentPatternAs list 10001 Selection -> list selection",
-            "GetCurrentSelection list selection -> " + std::to_string(selected) + " selected",
-            "release selected", "release list selection"};
+    return Join({inView,
+                 {"GetCurrentPatternAs list 10019 ItemContainer -> container",
+                  "FindItemByProperty container start=none 30079 VT_BOOL true -> " + selectedRow},
+                 selectedRow == "selected row" ? Steps{"release selected row"} : Steps{},
+                 {"release container"}});
+}
+const Steps kNothingSelected = SelectionAsked("none");
+const Steps kUpToList = Join({kFindsList, kNothingSelected});
+
+Steps ListSelectionAsked(int selected, const std::string& selectedRow = "none")
+{
+    const Steps asked = {"GetCurrentPatternAs list 10001 Selection -> list selection",
+                         "GetCurrentSelection list selection -> " + std::to_string(selected) +
+                             " selected",
+                         "release selected", "release list selection"};
+    return selected > 0 ? asked : SelectionAsked(selectedRow, asked);
 }
 
 const Steps kConditionsMade = {
@@ -242,18 +257,13 @@ const Steps kContainerFindsOne = {
     "FindItemByProperty container start=none 30005 VT_BSTR -> found",
     "FindItemByProperty container start=found 30005 VT_BSTR -> none",
 };
-const Steps kContainerFinds = Join({kContainerFindsOne, kListHasNoSelectionPattern});
-const Steps kFoundRealizedAndSelected = {
-    "GetCurrentPatternAs found 10020 VirtualizedItem -> virtualized",
-    "Realize virtualized",
-    "GetCurrentPatternAs found 10010 SelectionItem -> found selection",
-    "GetCurrentPatternAs list 10001 Selection -> none",
-    "Select found selection",
-    "release found selection",
-    "release virtualized",
-    "release found",
-    "release container",
-};
+const Steps kContainerFinds = Join({kContainerFindsOne, kNothingSelected});
+const Steps kFoundRealizedAndSelected =
+    Join({{"GetCurrentPatternAs found 10020 VirtualizedItem -> virtualized", "Realize virtualized",
+           "GetCurrentPatternAs found 10010 SelectionItem -> found selection"},
+          kNothingSelected,
+          {"Select found selection", "release found selection", "release virtualized",
+           "release found", "release container"}});
 const Steps kNameReleased = {"free name value", "free name string"};
 const Steps kConditionsReleased = {
     "release combined condition",
@@ -398,9 +408,9 @@ TEST_P(WorkerPathTest, MakesTheseCallsAndReleasesEverythingBeforeFreeingTheReque
 INSTANTIATE_TEST_SUITE_P(
     Branches, WorkerPathTest,
     ::testing::Values(
-        WorkerCase{"DirectChildSelected", AutomationScenario{},
-                   DirectItemFound(kListHasNoSelectionPattern,
-                                   Join({kListHasNoSelectionPattern, {"Select item selection"}}))},
+        WorkerCase{
+            "DirectChildSelected", AutomationScenario{},
+            DirectItemFound(kNothingSelected, Join({kNothingSelected, {"Select item selection"}}))},
         // A worker never changes a selection, be it the user's or an earlier worker's.
         WorkerCase{
             "SelectionPresentEndsTheWorkerBeforeAnySearch",
@@ -424,6 +434,35 @@ INSTANTIATE_TEST_SUITE_P(
                          kDirectSearchFindsNothing, kContainerFindsOne, ListSelectionAsked(1),
                          Steps{"release found", "release container"}, kNameReleased,
                          kConditionsReleased, kListWindowAutomationReleased})},
+        // The view reports only the rows in view; the user's pick may have been scrolled away.
+        WorkerCase{"SelectedRowOutOfViewEndsTheWorkerBeforeAnySearch",
+                   Scenario([](AutomationScenario& s) {
+                       s.listSelection = ListSelection::Empty;
+                       s.selectedRowSearch = SelectedRowSearch::Finds;
+                   }),
+                   Join({kFindsList, ListSelectionAsked(0, "selected row"),
+                         kListWindowAutomationReleased})},
+        WorkerCase{"RowSelectedOutOfViewDuringDirectSearchIsKept",
+                   Scenario([](AutomationScenario& s) {
+                       s.selectedRowSearch = SelectedRowSearch::FindsAfterFirstAsk;
+                   }),
+                   DirectItemFound(kNothingSelected, SelectionAsked("selected row"))},
+        WorkerCase{
+            "RowSelectedOutOfViewDuringContainerSearchIsKeptAndNothingRealized",
+            Scenario([](AutomationScenario& s) {
+                s.directItem = false;
+                s.selectedRowSearch = SelectedRowSearch::FindsAfterFirstAsk;
+            }),
+            Join({kUpToList, kConditionsMade, kDirectSearchFindsNothing, kContainerFindsOne,
+                  SelectionAsked("selected row"), Steps{"release found", "release container"},
+                  kNameReleased, kConditionsReleased, kListWindowAutomationReleased})},
+        WorkerCase{
+            "ContainerRefusingTheSelectedRowSearchSelectsAsBefore",
+            Scenario([](AutomationScenario& s) {
+                s.selectedRowSearch = SelectedRowSearch::Refused;
+            }),
+            DirectItemFound(SelectionAsked("E_INVALIDARG"),
+                            Join({SelectionAsked("E_INVALIDARG"), {"Select item selection"}}))},
         // Hidden extensions: setup.exe and setup.ini both show as "setup".
         WorkerCase{
             "NameSharedByDirectChildrenSelectsNeither",
@@ -531,7 +570,9 @@ INSTANTIATE_TEST_SUITE_P(
                        s.directItem = false;
                        s.container = false;
                    }),
-                   Join({kUpToList,
+                   Join({kFindsList,
+                         kListHasNoSelectionPattern,
+                         {"GetCurrentPatternAs list 10019 ItemContainer -> none"},
                          kConditionsMade,
                          kDirectSearchFindsNothing,
                          {"GetCurrentPatternAs list 10019 ItemContainer -> none"},

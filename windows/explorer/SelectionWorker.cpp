@@ -57,11 +57,9 @@ ComPtr<IUIAutomationElement> FindFileList(IUIAutomation* automation, IUIAutomati
     return list;
 }
 
-// Select deselects every other entry and is itself a selection change that starts another
-// worker, so a worker that overrode a selection would take the user's choice away, collapse a
-// multiple selection and, coming late, start an endless chain of workers. A list that cannot
-// tell counts as having none.
-bool ListHasSelection(IUIAutomationElement* list)
+// The rows that the list's Selection pattern reports as selected: in the items view, which
+// creates only the rows in view, those in view alone.
+bool SelectionInViewReported(IUIAutomationElement* list)
 {
     ComPtr<IUIAutomationSelectionPattern> selection;
     list->GetCurrentPatternAs(UIA_SelectionPatternId, IID_PPV_ARGS(&selection));
@@ -72,6 +70,34 @@ bool ListHasSelection(IUIAutomationElement* list)
     selection->GetCurrentSelection(&selected);
     int count = 0;
     return selected && SUCCEEDED(selected->get_Length(&count)) && count > 0;
+}
+
+// The container finds a selected row also out of view. Windows answers E_INVALIDARG where a
+// container cannot search by this property.
+bool ContainerFindsSelectedRow(IUIAutomationElement* list)
+{
+    ComPtr<IUIAutomationItemContainerPattern> container;
+    list->GetCurrentPatternAs(UIA_ItemContainerPatternId, IID_PPV_ARGS(&container));
+    if (!container) {
+        return false;
+    }
+    ComPtr<IUIAutomationElement> selectedRow;
+    VariantHolder isSelected;
+    isSelected.Get().vt = VT_BOOL;
+    isSelected.Get().boolVal = VARIANT_TRUE;
+    const HRESULT searched = container->FindItemByProperty(
+        nullptr, UIA_SelectionItemIsSelectedPropertyId, isSelected.Get(), &selectedRow);
+    return SUCCEEDED(searched) && selectedRow;
+}
+
+// Select deselects every other entry and is itself a selection change that starts another
+// worker, so a worker that overrode a selection would take the user's choice away, collapse a
+// multiple selection and, coming late, start an endless chain of workers. A list that cannot
+// tell counts as having none. The container's search runs on the list's own thread and may walk
+// the whole folder, so a pick in view is found without it.
+bool ListHasSelection(IUIAutomationElement* list)
+{
+    return SelectionInViewReported(list) || ContainerFindsSelectedRow(list);
 }
 
 void SelectElement(IUIAutomationElement* list, IUIAutomationElement* element)

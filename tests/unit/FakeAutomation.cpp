@@ -377,7 +377,8 @@ public:
         const bool bySelection = property == UIA_SelectionItemIsSelectedPropertyId;
         const bool refused = bySelection && rowSearch == SelectedRowSearch::Refused;
         std::string result;
-        if (property == UIA_NamePropertyId && startName == "none" && scenario.containerFinds) {
+        if (property == UIA_NamePropertyId && startName == "none" &&
+            world_.CountLook() >= scenario.entryListedAtLook && scenario.containerFinds) {
             result = "found";
         } else if (property == UIA_NamePropertyId && startName == "found" &&
                    scenario.containerFindsSecond) {
@@ -402,9 +403,14 @@ IFACEMETHODIMP FakeElement::FindFirst(TreeScope scope, IUIAutomationCondition* c
 {
     const std::string conditionName = world_.NameOf(condition);
     const AutomationScenario& scenario = world_.Scenario();
+    const DialogLists lists = scenario.lists;
     std::string result;
-    if (Name() == "window" && conditionName == "list condition" && scenario.list) {
+    if (Name() == "window" && conditionName == "items view condition" &&
+        (lists == DialogLists::ItemsView || lists == DialogLists::ItemsViewAfterAnotherList)) {
         result = "list";
+    } else if (Name() == "window" && conditionName == "list condition" &&
+               lists != DialogLists::None) {
+        result = lists == DialogLists::ItemsViewAfterAnotherList ? "other list" : "list";
     }
     *found = result.empty() ? nullptr : world_.Make<FakeElement>(result);
     world_.Log().Add("FindFirst " + Name() + " scope=" + std::to_string(scope) + " " +
@@ -418,7 +424,8 @@ IFACEMETHODIMP FakeElement::FindAll(TreeScope scope, IUIAutomationCondition* con
     const std::string conditionName = world_.NameOf(condition);
     const AutomationScenario& scenario = world_.Scenario();
     int matches = 0;
-    if (Name() == "list" && conditionName == "combined condition") {
+    if (Name() == "list" && conditionName == "combined condition" &&
+        world_.Looks() + 1 >= scenario.entryListedAtLook) {
         matches = (scenario.directItem ? 1 : 0) + (scenario.secondDirectItem ? 1 : 0);
     }
     // Like the real one, an empty array when nothing matches.
@@ -484,6 +491,9 @@ public:
             world_.RecordNameConditionValue(value);
             name = "name condition";
             allowed = scenario.nameCondition;
+        } else if (property == UIA_ClassNamePropertyId && value.vt == VT_BSTR &&
+                   value.bstrVal != nullptr && std::wstring(value.bstrVal) == L"UIItemsView") {
+            name = "class condition";
         }
         *condition = allowed ? world_.Make<FakeCondition>(name) : nullptr;
         world_.Log().Add("CreatePropertyCondition " + std::to_string(property) + " " +
@@ -494,13 +504,15 @@ public:
     IFACEMETHODIMP CreateAndCondition(IUIAutomationCondition* first, IUIAutomationCondition* second,
                                       IUIAutomationCondition** condition) override
     {
+        const std::string name = world_.NameOf(first) == "list condition" ? "items view condition"
+                                                                          : "combined condition";
         // Like the real one, no condition comes of a missing operand.
         const bool allowed =
-            world_.Scenario().combinedCondition && first != nullptr && second != nullptr;
-        *condition = allowed ? world_.Make<FakeCondition>("combined condition") : nullptr;
+            (world_.Scenario().combinedCondition || name != "combined condition") &&
+            first != nullptr && second != nullptr;
+        *condition = allowed ? world_.Make<FakeCondition>(name) : nullptr;
         world_.Log().Add("CreateAndCondition " + world_.NameOf(first) + ", " +
-                         world_.NameOf(second) + " -> " +
-                         (allowed ? "combined condition" : "none"));
+                         world_.NameOf(second) + " -> " + (allowed ? name : "none"));
         return allowed ? S_OK : E_FAIL;
     }
 

@@ -54,12 +54,15 @@ enum class ListSelection { NoPattern, Empty, Selected, SelectedAfterFirstAsk };
 // out of view; Windows refuses a property it cannot search by with E_INVALIDARG.
 enum class SelectedRowSearch { FindsNone, Finds, FindsAfterFirstAsk, Refused };
 
+// The Lists below the dialog window: Windows' file list is the one of class "UIItemsView".
+enum class DialogLists { ItemsView, ItemsViewAfterAnotherList, ListWithoutClass, None };
+
 // What the fake automation offers; every step succeeds unless switched off here.
 struct AutomationScenario {
     AutomationCreation creation = AutomationCreation::Delivers;
     bool windowElement = true;
     bool listCondition = true;
-    bool list = true;
+    DialogLists lists = DialogLists::ItemsView;
     bool itemTypeCondition = true;
     bool nameCondition = true;
     bool combinedCondition = true;
@@ -69,6 +72,9 @@ struct AutomationScenario {
     bool container = true;
     bool containerFinds = true;
     bool containerFindsSecond = false; // searched again after the first, it finds another
+    // Looks before this one find no entry of the name; a look that misses ends with the
+    // container's search by name, which the fake counts.
+    int entryListedAtLook = 1;
     bool virtualized = true;
     HRESULT realizeResult = S_OK;
     bool foundSelection = true;
@@ -114,6 +120,8 @@ public:
     void RecordContainerSearchValue(const VARIANT& value);
     int CountListSelectionAsk() { return ++listSelectionAsks_; }
     int CountSelectedRowSearch() { return ++selectedRowSearches_; }
+    int CountLook() { return ++looks_; }
+    int Looks() const { return looks_; }
 
 private:
     AutomationScenario scenario_;
@@ -125,6 +133,7 @@ private:
     CapturedValue containerSearchValue_;
     std::atomic<int> listSelectionAsks_{0};
     std::atomic<int> selectedRowSearches_{0};
+    std::atomic<int> looks_{0};
 };
 
 // Lets CoCreateInstance of CLSID_CUIAutomation, made in the multithreaded apartment, reach

@@ -211,13 +211,22 @@ Steps Join(std::initializer_list<Steps> parts)
     return joined;
 }
 
-const Steps kFindsList = {
-    "create automation",
-    "ElementFromHandle -> window",
-    "CreatePropertyCondition 30003 VT_I4 50008 -> list condition",
-    "FindFirst window scope=4 list condition -> list",
-    "release list condition",
-};
+Steps ListSearched(const Steps& searches)
+{
+    return Join(
+        {{"create automation", "ElementFromHandle -> window",
+          "CreatePropertyCondition 30003 VT_I4 50008 -> list condition",
+          "CreatePropertyCondition 30012 VT_BSTR -> class condition",
+          "CreateAndCondition list condition, class condition -> items view condition"},
+         searches,
+         {"release items view condition", "release class condition", "release list condition"}});
+}
+const Steps kFindsList = ListSearched({"FindFirst window scope=4 items view condition -> list"});
+Steps ItemsViewMissing(const std::string& firstList)
+{
+    return ListSearched({"FindFirst window scope=4 items view condition -> none",
+                         "FindFirst window scope=4 list condition -> " + firstList});
+}
 const Steps kListHasNoSelectionPattern = {"GetCurrentPatternAs list 10001 Selection -> none"};
 
 // The view reports only the rows in view: when `inView` found none, the container is searched
@@ -258,12 +267,18 @@ const Steps kContainerFindsOne = {
     "FindItemByProperty container start=found 30005 VT_BSTR -> none",
 };
 const Steps kContainerFinds = Join({kContainerFindsOne, kNothingSelected});
+const Steps kContainerFindsNothing = {
+    "GetCurrentPatternAs list 10019 ItemContainer -> container",
+    "FindItemByProperty container start=none 30005 VT_BSTR -> none", "release container"};
+const Steps kLookMissedThenAsked =
+    Join({kDirectSearchFindsNothing, kContainerFindsNothing, kNothingSelected});
 const Steps kFoundRealizedAndSelected =
     Join({{"GetCurrentPatternAs found 10020 VirtualizedItem -> virtualized", "Realize virtualized",
            "GetCurrentPatternAs found 10010 SelectionItem -> found selection"},
           kNothingSelected,
           {"Select found selection", "release found selection", "release virtualized",
            "release found", "release container"}});
+const Steps kSelectsItem = Join({kNothingSelected, {"Select item selection"}});
 const Steps kNameReleased = {"free name value", "free name string"};
 const Steps kConditionsReleased = {
     "release combined condition",
@@ -279,9 +294,10 @@ const Steps kListWindowAutomationReleased = {
 
 // The direct search finds the one item; `listAsked` are the steps after the list is found,
 // `atTheItem` those between the item's selection pattern and its release.
-Steps DirectItemFound(const Steps& listAsked, const Steps& atTheItem)
+Steps DirectItemFound(const Steps& listAsked, const Steps& atTheItem,
+                      const Steps& listFound = kFindsList)
 {
-    return Join({kFindsList, listAsked, kConditionsMade, kDirectSearchFindsItem,
+    return Join({listFound, listAsked, kConditionsMade, kDirectSearchFindsItem,
                  Steps{"GetCurrentPatternAs item 10010 SelectionItem -> item selection"}, atTheItem,
                  Steps{"release item selection"}, kNameReleased, kConditionsReleased,
                  Steps{"release item"}, kListWindowAutomationReleased});
@@ -408,9 +424,31 @@ TEST_P(WorkerPathTest, MakesTheseCallsAndReleasesEverythingBeforeFreeingTheReque
 INSTANTIATE_TEST_SUITE_P(
     Branches, WorkerPathTest,
     ::testing::Values(
-        WorkerCase{
-            "DirectChildSelected", AutomationScenario{},
-            DirectItemFound(kNothingSelected, Join({kNothingSelected, {"Select item selection"}}))},
+        WorkerCase{"DirectChildSelected", AutomationScenario{},
+                   DirectItemFound(kNothingSelected, kSelectsItem)},
+        // A combo box's open drop-down comes before the file list in the dialog's tree.
+        WorkerCase{"ItemsViewChosenOverAnEarlierList", Scenario([](AutomationScenario& s) {
+                       s.lists = DialogLists::ItemsViewAfterAnotherList;
+                   }),
+                   DirectItemFound(kNothingSelected, kSelectsItem)},
+        WorkerCase{"FirstListTakenWithoutItemsView",
+                   Scenario([](AutomationScenario& s) { s.lists = DialogLists::ListWithoutClass; }),
+                   DirectItemFound(kNothingSelected, kSelectsItem, ItemsViewMissing("list"))},
+        // A long folder is listed in batches after the dialog reports the folder change.
+        WorkerCase{"EntryListedAtTheThirdLookIsSelectedThen", Scenario([](AutomationScenario& s) {
+                       s.directItem = false;
+                       s.entryListedAtLook = 3;
+                   }),
+                   Join({kUpToList, kConditionsMade, kLookMissedThenAsked, kLookMissedThenAsked,
+                         kDirectSearchFindsNothing, kContainerFinds, kFoundRealizedAndSelected,
+                         kNameReleased, kConditionsReleased, kListWindowAutomationReleased})},
+        WorkerCase{"SelectionMadeBetweenLooksIsKept", Scenario([](AutomationScenario& s) {
+                       s.entryListedAtLook = 2;
+                       s.listSelection = ListSelection::SelectedAfterFirstAsk;
+                   }),
+                   Join({kFindsList, ListSelectionAsked(0), kConditionsMade,
+                         kDirectSearchFindsNothing, kContainerFindsNothing, ListSelectionAsked(1),
+                         kNameReleased, kConditionsReleased, kListWindowAutomationReleased})},
         // A worker never changes a selection, be it the user's or an earlier worker's.
         WorkerCase{
             "SelectionPresentEndsTheWorkerBeforeAnySearch",
@@ -553,32 +591,6 @@ INSTANTIATE_TEST_SUITE_P(
                          kNameReleased,
                          kConditionsReleased,
                          kListWindowAutomationReleased})},
-        WorkerCase{"ContainerFindsNothing", Scenario([](AutomationScenario& s) {
-                       s.directItem = false;
-                       s.containerFinds = false;
-                   }),
-                   Join({kUpToList,
-                         kConditionsMade,
-                         kDirectSearchFindsNothing,
-                         {"GetCurrentPatternAs list 10019 ItemContainer -> container",
-                          "FindItemByProperty container start=none 30005 VT_BSTR -> none",
-                          "release container"},
-                         kNameReleased,
-                         kConditionsReleased,
-                         kListWindowAutomationReleased})},
-        WorkerCase{"ListWithoutContainerPattern", Scenario([](AutomationScenario& s) {
-                       s.directItem = false;
-                       s.container = false;
-                   }),
-                   Join({kFindsList,
-                         kListHasNoSelectionPattern,
-                         {"GetCurrentPatternAs list 10019 ItemContainer -> none"},
-                         kConditionsMade,
-                         kDirectSearchFindsNothing,
-                         {"GetCurrentPatternAs list 10019 ItemContainer -> none"},
-                         kNameReleased,
-                         kConditionsReleased,
-                         kListWindowAutomationReleased})},
         WorkerCase{"AutomationNotCreated",
                    Scenario([](AutomationScenario& s) { s.creation = AutomationCreation::Fails; }),
                    {"create automation fails", "free request"}},
@@ -591,12 +603,9 @@ INSTANTIATE_TEST_SUITE_P(
                    Scenario([](AutomationScenario& s) { s.windowElement = false; }),
                    {"create automation", "ElementFromHandle -> none", "release automation",
                     "free request"}},
-        WorkerCase{"NoList",
-                   Scenario([](AutomationScenario& s) { s.list = false; }),
-                   {"create automation", "ElementFromHandle -> window",
-                    "CreatePropertyCondition 30003 VT_I4 50008 -> list condition",
-                    "FindFirst window scope=4 list condition -> none", "release list condition",
-                    "release window", "release automation", "free request"}},
+        WorkerCase{"NoList", Scenario([](AutomationScenario& s) { s.lists = DialogLists::None; }),
+                   Join({ItemsViewMissing("none"),
+                         {"release window", "release automation", "free request"}})},
         WorkerCase{"ListConditionFails",
                    Scenario([](AutomationScenario& s) { s.listCondition = false; }),
                    {"create automation", "ElementFromHandle -> window",
@@ -634,6 +643,33 @@ INSTANTIATE_TEST_SUITE_P(
                          {"release name condition", "release item type condition"},
                          kListWindowAutomationReleased})}),
     CaseName);
+
+// The list is searched for once; the entry, in a list without an item container, never shows.
+TEST_F(SelectionWorkerTest, EntryNeverListedIsLookedForSevenTimesOverFiveToSevenSeconds)
+{
+    Prepare(Scenario([](AutomationScenario& s) {
+                s.directItem = false;
+                s.container = false;
+            }),
+            kRequestWindow, L"report.txt");
+    const Steps noContainer = {"GetCurrentPatternAs list 10019 ItemContainer -> none"};
+    const Steps look = Join({kDirectSearchFindsNothing, noContainer});
+    const Steps asked = Join({kListHasNoSelectionPattern, noContainer});
+    Steps expected = Join({kFindsList, asked, kConditionsMade, look});
+    for (int later = 0; later < 6; ++later) {
+        expected = Join({expected, asked, look});
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(0u, RunWorker(L"report.txt"));
+    const auto took = std::chrono::steady_clock::now() - started;
+
+    EXPECT_THAT(world->Log().Entries(),
+                ElementsAreArray(Join({expected, kNameReleased, kConditionsReleased,
+                                       kListWindowAutomationReleased})));
+    EXPECT_GE(took, 5s);
+    EXPECT_LT(took, 8s);
+}
 
 // The name string, the name condition's value and the container search all carry exactly the
 // request's name, at its full length.

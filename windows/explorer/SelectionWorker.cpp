@@ -12,6 +12,9 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
+constexpr DWORD kFirstLookPauseMs = 100;
+constexpr DWORD kLastLookPauseMs = 3200;
+
 class BstrHolder {
 public:
     explicit BstrHolder(BSTR text) : text_(text) {}
@@ -45,13 +48,35 @@ VARIANT ControlType(CONTROLTYPEID type)
     return value;
 }
 
+// Windows' file list is the items view. A combo box's open drop-down or the file-name box's
+// suggestions are Lists too and may come first in the tree; the first List is only a fallback,
+// for a dialog that has no items view.
 ComPtr<IUIAutomationElement> FindFileList(IUIAutomation* automation, IUIAutomationElement* window)
 {
     ComPtr<IUIAutomationElement> list;
     ComPtr<IUIAutomationCondition> listCondition;
     automation->CreatePropertyCondition(UIA_ControlTypePropertyId,
                                         ControlType(UIA_ListControlTypeId), &listCondition);
-    if (listCondition) {
+    if (!listCondition) {
+        return list;
+    }
+    VariantHolder className;
+    className.Get().vt = VT_BSTR;
+    className.Get().bstrVal = SysAllocString(L"UIItemsView");
+    ComPtr<IUIAutomationCondition> classCondition;
+    ComPtr<IUIAutomationCondition> itemsViewCondition;
+    if (className.Get().bstrVal != nullptr) {
+        automation->CreatePropertyCondition(UIA_ClassNamePropertyId, className.Get(),
+                                            &classCondition);
+    }
+    if (classCondition) {
+        automation->CreateAndCondition(listCondition.Get(), classCondition.Get(),
+                                       &itemsViewCondition);
+    }
+    if (itemsViewCondition) {
+        window->FindFirst(TreeScope_Descendants, itemsViewCondition.Get(), &list);
+    }
+    if (!list) {
         window->FindFirst(TreeScope_Descendants, listCondition.Get(), &list);
     }
     return list;
@@ -111,31 +136,32 @@ void SelectElement(IUIAutomationElement* list, IUIAutomationElement* element)
 }
 
 // For an entry the list has not created yet: find it through the container, realize it,
-// then select it.
-void SelectThroughItemContainer(IUIAutomationElement* list, const VARIANT& name)
+// then select it. Tells whether the container holds an entry of the name.
+bool SelectThroughItemContainer(IUIAutomationElement* list, const VARIANT& name)
 {
     ComPtr<IUIAutomationItemContainerPattern> container;
     list->GetCurrentPatternAs(UIA_ItemContainerPatternId, IID_PPV_ARGS(&container));
     if (!container) {
-        return;
+        return false;
     }
     ComPtr<IUIAutomationElement> found;
     container->FindItemByProperty(nullptr, UIA_NamePropertyId, name, &found);
     if (!found) {
-        return;
+        return false;
     }
     ComPtr<IUIAutomationElement> namesake;
     container->FindItemByProperty(found.Get(), UIA_NamePropertyId, name, &namesake);
     // A second entry of that name makes the choice a guess, as in the direct search. Realizing
     // may scroll the list, which a user who has picked a file meanwhile should not see.
     if (namesake || ListHasSelection(list)) {
-        return;
+        return true;
     }
     ComPtr<IUIAutomationVirtualizedItemPattern> virtualized;
     found->GetCurrentPatternAs(UIA_VirtualizedItemPatternId, IID_PPV_ARGS(&virtualized));
     if (virtualized && SUCCEEDED(virtualized->Realize())) {
         SelectElement(list, found.Get());
     }
+    return true;
 }
 
 // The matching direct children of the list: how many there are, and the one when there is
@@ -155,6 +181,18 @@ int FindMatchingChildren(IUIAutomationElement* list, IUIAutomationCondition* con
         matches->GetElement(0, &onlyMatch);
     }
     return count;
+}
+
+// One search of the list for the entry, which selects it when it is the only one of its name.
+// Tells whether the list holds an entry of the name at all.
+bool LookForEntry(IUIAutomationElement* list, IUIAutomationCondition* condition,
+                  const VARIANT& name, ComPtr<IUIAutomationElement>& item)
+{
+    const int matches = condition ? FindMatchingChildren(list, condition, item) : 0;
+    if (matches == 1 && item) {
+        SelectElement(list, item.Get());
+    }
+    return matches > 0 || SelectThroughItemContainer(list, name);
 }
 
 void SelectListItem(IUIAutomation* automation, IUIAutomationElement* list, const wchar_t* name)
@@ -184,13 +222,18 @@ void SelectListItem(IUIAutomation* automation, IUIAutomationElement* list, const
         automation->CreateAndCondition(itemTypeCondition.Get(), nameCondition.Get(),
                                        &combinedCondition);
     }
-    const int matches =
-        combinedCondition ? FindMatchingChildren(list, combinedCondition.Get(), item) : 0;
-    if (matches == 1 && item) {
-        SelectElement(list, item.Get());
-    }
-    if (matches == 0) {
-        SelectThroughItemContainer(list, nameValue.Get());
+    // The dialog reports a folder change before its view has listed the folder, which Windows
+    // does in batches: a long folder takes seconds. Each look that misses costs the list's
+    // thread a search of the whole folder, so the pauses grow (6.3 s in all, seven looks).
+    // Every look asks this list: a user who has left the folder has left it behind.
+    DWORD pause = kFirstLookPauseMs;
+    while (!LookForEntry(list, combinedCondition.Get(), nameValue.Get(), item) &&
+           pause <= kLastLookPauseMs) {
+        Sleep(pause);
+        pause *= 2;
+        if (ListHasSelection(list)) {
+            return;
+        }
     }
 }
 

@@ -645,7 +645,7 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName);
 
 // The list is searched for once; the entry, in a list without an item container, never shows.
-TEST_F(SelectionWorkerTest, EntryNeverListedIsLookedForSevenTimesOverFiveToSevenSeconds)
+TEST_F(SelectionWorkerTest, EntryNeverListedIsLookedForSevenTimesOverFiveToEightSeconds)
 {
     Prepare(Scenario([](AutomationScenario& s) {
                 s.directItem = false;

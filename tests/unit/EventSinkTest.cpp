@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 using Microsoft::WRL::ComPtr;
 using ::testing::ElementsAre;
@@ -356,6 +357,11 @@ const std::vector<std::wstring> kLabelOnly = {L"GetCurrentSelection()", L"SetOkB
 const std::vector<std::wstring> kLabelAndWindow = {
     L"GetCurrentSelection()", L"SetOkButtonLabel(Open)", L"QueryInterface(IOleWindow)",
     L"GetWindow", L"Release"};
+const std::vector<std::wstring> kWorkerStarted = {
+    L"GetCurrentSelection()", L"SetOkButtonLabel(Open)", L"QueryInterface(IOleWindow)",
+    L"GetWindow", L"Release",
+    // Before a worker starts, the view is asked whether the move left a selection.
+    L"QueryInterface(IFileOpenDialog)", L"GetSelectedItems()", L"Release"};
 const std::vector<std::wstring> kFolderItemCalls = {kKindMaskCall};
 const std::vector<std::wstring> kFileItemCalls = {kKindMaskCall, kNormalDisplayCall};
 
@@ -371,28 +377,29 @@ INSTANTIATE_TEST_SUITE_P(
             "FileSystemFolder", true, SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_HASSUBFOLDER, S_OK,
             NameDelivery::Name, L"Folder", L"", L"", L"", 0, kLabelOnly, kFolderItemCalls},
         SelectionCase{"File", true, SFGAO_STREAM | SFGAO_FILESYSTEM, S_OK, NameDelivery::Name,
-                      L"report.vxdat", L"", L"", L"report.vxdat", 1, kLabelAndWindow,
+                      L"report.vxdat", L"", L"", L"report.vxdat", 1, kWorkerStarted,
                       kFileItemCalls},
         SelectionCase{"ItemWithoutKindBits", true, 0, S_OK, NameDelivery::Name, L"printer", L"",
-                      L"", L"printer", 1, kLabelAndWindow, kFileItemCalls},
+                      L"", L"printer", 1, kWorkerStarted, kFileItemCalls},
         SelectionCase{"ContainerFile", true, SFGAO_FOLDER | SFGAO_STREAM, S_OK, NameDelivery::Name,
-                      L"archive.zip", L"", L"", L"archive.zip", 1, kLabelAndWindow, kFileItemCalls},
+                      L"archive.zip", L"", L"", L"archive.zip", 1, kWorkerStarted, kFileItemCalls},
         SelectionCase{"FailedAttributes", true, SFGAO_FOLDER, E_FAIL, NameDelivery::Name,
-                      L"unknown.vxdat", L"", L"", L"unknown.vxdat", 1, kLabelAndWindow,
+                      L"unknown.vxdat", L"", L"", L"unknown.vxdat", 1, kWorkerStarted,
                       kFileItemCalls},
-        SelectionCase{
-            "NoCurrentItemFirstTime",
-            false,
-            0,
-            S_OK,
-            NameDelivery::Name,
-            L"",
-            L"start.vxdat",
-            L"",
-            L"start.vxdat",
-            1,
-            {L"GetCurrentSelection()", L"QueryInterface(IOleWindow)", L"GetWindow", L"Release"},
-            {}},
+        SelectionCase{"NoCurrentItemFirstTime",
+                      false,
+                      0,
+                      S_OK,
+                      NameDelivery::Name,
+                      L"",
+                      L"start.vxdat",
+                      L"",
+                      L"start.vxdat",
+                      1,
+                      {L"GetCurrentSelection()", L"QueryInterface(IOleWindow)", L"GetWindow",
+                       L"Release", L"QueryInterface(IFileOpenDialog)", L"GetSelectedItems()",
+                       L"Release"},
+                      {}},
         SelectionCase{"NoCurrentItemAgain",
                       false,
                       0,
@@ -406,23 +413,23 @@ INSTANTIATE_TEST_SUITE_P(
                       {L"GetCurrentSelection()"},
                       {}},
         SelectionCase{"FolderWithStartName", true, SFGAO_FOLDER, S_OK, NameDelivery::Name,
-                      L"Folder", L"start.vxdat", L"", L"start.vxdat", 1, kLabelAndWindow,
+                      L"Folder", L"start.vxdat", L"", L"start.vxdat", 1, kWorkerStarted,
                       kFolderItemCalls},
         SelectionCase{"SameNameAsBefore", true, 0, S_OK, NameDelivery::Name, L"report.vxdat",
                       L"start.vxdat", L"report.vxdat", L"report.vxdat", 0, kLabelOnly,
                       kFileItemCalls},
         SelectionCase{"NameDiffersOnlyInCase", true, 0, S_OK, NameDelivery::Name, L"Report.vxdat",
-                      L"report.vxdat", L"report.vxdat", L"Report.vxdat", 1, kLabelAndWindow,
+                      L"report.vxdat", L"report.vxdat", L"Report.vxdat", 1, kWorkerStarted,
                       kFileItemCalls},
         SelectionCase{"FailedDisplayName", true, 0, S_OK, NameDelivery::Failure, L"",
                       L"start.vxdat", L"start.vxdat", L"start.vxdat", 0, kLabelOnly,
                       kFileItemCalls},
         SelectionCase{"FailedDisplayNameFirstTime", true, 0, S_OK, NameDelivery::Failure, L"",
-                      L"start.vxdat", L"", L"start.vxdat", 1, kLabelAndWindow, kFileItemCalls},
+                      L"start.vxdat", L"", L"start.vxdat", 1, kWorkerStarted, kFileItemCalls},
         SelectionCase{"DisplayNameWithoutString", true, 0, S_OK, NameDelivery::NoString, L"",
                       L"start.vxdat", L"start.vxdat", L"", 0, kLabelAndWindow, kFileItemCalls},
         SelectionCase{"LongDisplayName", true, 0, S_OK, NameDelivery::Name, k300Units, L"", L"",
-                      k259Units, 1, kLabelAndWindow, kFileItemCalls}),
+                      k259Units, 1, kWorkerStarted, kFileItemCalls}),
     [](const ::testing::TestParamInfo<SelectionCase>& info) {
         return std::string(info.param.label);
     });
@@ -446,6 +453,48 @@ TEST_F(WindowedWorkerTest, ComingBackToTheLastNameStartsNoWorkerButANewNameInBet
     }
     EXPECT_STREQ(L"a.vxdat", LaunchSettings.selectName);
     EXPECT_STREQ(L"a.vxdat", LaunchSettings.previousSelection);
+}
+
+// The dialog answers from its view what a worker would search the list for at length.
+TEST_F(WindowedWorkerTest, MoveThatLeavesASelectionInTheViewStartsNoWorker)
+{
+    enum class View { Selected, Empty, NoArray, CountFails, SelectedItemsFail, NoOpenDialog };
+    // Where the dialog cannot tell, a worker starts as for an empty view.
+    const std::tuple<const char*, View, int> cases[] = {
+        {"a file selected", View::Selected, 0},
+        {"nothing selected", View::Empty, 1},
+        {"no array", View::NoArray, 1},
+        {"GetCount fails", View::CountFails, 1},
+        {"GetSelectedItems fails", View::SelectedItemsFail, 1},
+        {"no IFileOpenDialog", View::NoOpenDialog, 1},
+    };
+    FakeShellItem file(0, L"report.vxdat");
+    int started = 0;
+    for (const auto& [label, view, workers] : cases) {
+        SCOPED_TRACE(label);
+        FakeFileDialog dialog;
+        dialog.SetWindow(window_.Get());
+        dialog.SetCurrentSelection(&file);
+        FakeShellItemArray items(view == View::Empty ? std::vector<ComPtr<IShellItem>>{}
+                                                     : std::vector<ComPtr<IShellItem>>{&file});
+        dialog.SetSelectedItems(view == View::NoArray ? nullptr : &items);
+        if (view == View::CountFails) {
+            items.FailCount();
+        } else if (view == View::SelectedItemsFail) {
+            dialog.FailCall(L"GetSelectedItems");
+        } else if (view == View::NoOpenDialog) {
+            dialog.Withhold(IID_IFileOpenDialog);
+        }
+        LaunchSettings.previousSelection[0] = L'\0';
+
+        EXPECT_EQ(S_OK, sink_.OnSelectionChange(static_cast<IFileOpenDialog*>(&dialog)));
+
+        EXPECT_STREQ(L"report.vxdat", LaunchSettings.previousSelection);
+        started += workers;
+        EXPECT_EQ(started, workers_.SettledCount(started));
+        EXPECT_EQ(1u, dialog.References());
+        EXPECT_EQ(1u, items.References());
+    }
 }
 
 TEST_F(EventSinkTest, OnlyTheExitButtonClosesTheDialog)

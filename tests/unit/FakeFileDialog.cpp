@@ -257,13 +257,11 @@ IFACEMETHODIMP FakeFileDialog::GetResults(IShellItemArray** items)
 IFACEMETHODIMP FakeFileDialog::GetSelectedItems(IShellItemArray** items)
 {
     const HRESULT result = Answer(L"GetSelectedItems", L"");
-    *items = nullptr;
-    if (FAILED(result) || selectedItems_ == nullptr) {
-        return E_FAIL;
+    *items = SUCCEEDED(result) ? selectedItems_ : nullptr;
+    if (*items != nullptr) {
+        (*items)->AddRef();
     }
-    *items = selectedItems_;
-    selectedItems_->AddRef();
-    return S_OK;
+    return result;
 }
 
 IFACEMETHODIMP FakeFileDialog::SetCancelButtonLabel(LPCWSTR label)

@@ -24,6 +24,7 @@ public:
     void Withhold(REFIID interfaceId) { withheld_.push_back(interfaceId); }
     void SetInitialOptions(FILEOPENDIALOGOPTIONS options) { options_ = options; }
     void SetCurrentSelection(IShellItem* item) { currentSelection_ = item; }
+    // Without items GetSelectedItems succeeds and delivers no array.
     void SetSelectedItems(IShellItemArray* items) { selectedItems_ = items; }
     void SetWindow(HWND window) { window_ = window; }
     // Runs inside Show, where the real dialog's modal loop would call the sink.

@@ -31,15 +31,36 @@ IFACEMETHODIMP_(ULONG) CFileOpenBasketPickerCallback::Release()
     return 2;
 }
 
+namespace {
+
+// The items selected in the view at this moment, or none when the dialog cannot tell.
+ComPtr<IShellItemArray> SelectedItemsInView(IFileDialog* dialog)
+{
+    ComPtr<IShellItemArray> items;
+    ComPtr<IFileOpenDialog> openDialog;
+    if (SUCCEEDED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog))) && openDialog &&
+        FAILED(openDialog->GetSelectedItems(&items))) {
+        items.Reset();
+    }
+    return items;
+}
+
+// A move of the user's own leaves a selection in the view; a worker started for it could only
+// find that selection and end, after making the dialog's thread answer its whole search.
+bool ViewHasSelection(IFileDialog* dialog)
+{
+    const ComPtr<IShellItemArray> items = SelectedItemsInView(dialog);
+    DWORD count = 0;
+    return items && SUCCEEDED(items->GetCount(&count)) && count > 0;
+}
+
+} // namespace
+
 // Refusing the result keeps the dialog open for the next choice.
 IFACEMETHODIMP CFileOpenBasketPickerCallback::OnFileOk(IFileDialog* dialog)
 {
-    ComPtr<IFileOpenDialog> openDialog;
-    if (FAILED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog))) || !openDialog) {
-        return S_FALSE;
-    }
-    ComPtr<IShellItemArray> items;
-    if (SUCCEEDED(openDialog->GetSelectedItems(&items)) && items) {
+    const ComPtr<IShellItemArray> items = SelectedItemsInView(dialog);
+    if (items) {
         OpenShellItems(items.Get());
     }
     return S_FALSE;
@@ -92,7 +113,7 @@ IFACEMETHODIMP CFileOpenBasketPickerCallback::OnSelectionChange(IFileDialog* dia
     HWND window = nullptr;
     IUnknown_GetWindow(dialog, &window);
     CopyBounded(LaunchSettings.previousSelection, LaunchSettings.selectName, kPathUnits);
-    if (LaunchSettings.selectName[0] != L'\0') {
+    if (LaunchSettings.selectName[0] != L'\0' && !ViewHasSelection(dialog)) {
         StartSelectWorker(window);
     }
     return S_OK;

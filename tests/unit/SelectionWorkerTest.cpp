@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -378,6 +379,7 @@ protected:
                 request->dialogWindow = kRequestWindow;
                 name.copy(request->itemName, name.size());
                 request->itemName[name.size()] = L'\0';
+                request->fileNameBoxText[0] = L'\0';
                 result = SelectItemThreadProc(request);
             }
             after();
@@ -389,7 +391,12 @@ protected:
     // For workers started by the program: waits until the request has been freed.
     void AwaitRequestFreed()
     {
-        workerStillRunning = !world->Log().WaitFor("free request", 5s);
+        // Meanwhile answers the worker's reads of windows of this thread, as the dialog's does.
+        MSG message;
+        for (int wait = 0; wait < 500 && !world->Log().WaitFor("free request", 10ms); ++wait) {
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+        }
+        workerStillRunning = !world->Log().WaitFor("free request", 0ms);
         ASSERT_FALSE(workerStillRunning) << "the worker never freed its request";
     }
 
@@ -784,6 +791,43 @@ TEST_F(StartSelectWorkerTest, NameWithoutTerminatorIsCutToItsFirst259Units)
     EXPECT_EQ(expected.size() * sizeof(wchar_t), condition.byteLength);
     EXPECT_EQ(expected, world->ContainerSearchValue().text);
     EXPECT_THAT(world->UnbalancedObjects(), IsEmpty());
+}
+
+// The box shows the start name until the user types or picks another there, which selecting
+// the entry would replace.
+TEST_F(StartSelectWorkerTest, NameTypedIntoTheFileNameBoxSinceTheStartIsNeverReplaced)
+{
+    const std::tuple<const char*, const wchar_t*, int, bool, const wchar_t*, int, int> cases[] = {
+        // label, box class, id, entry a direct child, box text when the worker reads it,
+        // Realize calls, Select calls
+        {"combo box unchanged", L"ComboBox", kFileNameBoxId, false, L"report.txt", 1, 1},
+        {"Wine's Edit unchanged", L"Edit", kWineFileNameEditId, true, L"report.txt", 0, 1},
+        {"typed before Select", L"ComboBox", kFileNameBoxId, true, L"report.doc", 0, 0},
+        {"typed before Realize", L"Edit", kWineFileNameEditId, false, L"report.doc", 0, 0},
+        {"no box", L"Edit", IDOK, true, L"report.doc", 0, 1},
+    };
+    wcscpy(LaunchSettings.selectName, L"report.txt");
+    for (const auto& [label, boxClass, id, direct, typed, realizes, selects] : cases) {
+        SCOPED_TRACE(label);
+        const HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 200, nullptr,
+                                            nullptr, nullptr, nullptr);
+        const HWND box =
+            CreateWindowExW(0, boxClass, L"", WS_CHILD | CBS_DROPDOWN, 0, 0, 200, 100, dialog,
+                            reinterpret_cast<HMENU>(INT_PTR{id}), nullptr, nullptr);
+        SetWindowTextW(box, L"report.txt");
+        Prepare(Scenario([direct = direct](AutomationScenario& s) { s.directItem = direct; }),
+                dialog, L"report.txt");
+
+        StartSelectWorker(dialog);
+        // The worker's reads wait for this thread, so they see the box as typed in now.
+        SetWindowTextW(box, typed);
+        AwaitRequestFreed();
+        DestroyWindow(dialog);
+
+        const Steps entries = world->Log().Entries();
+        EXPECT_THAT(entries, ::testing::Contains("Realize virtualized").Times(realizes));
+        EXPECT_THAT(entries, ::testing::Contains(::testing::StartsWith("Select ")).Times(selects));
+    }
 }
 
 struct NoWorkerCase {

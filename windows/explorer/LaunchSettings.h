@@ -27,6 +27,9 @@ constexpr DWORD NF_FOLDERLOCK = 0x8;
 constexpr DWORD NF_HIDEPLACES = 0x40000;
 
 constexpr int IDC_EXITBUTTON = 602;
+// The file-name box: a combo box in Windows' Open dialog, an Edit in Wine's.
+constexpr int kFileNameBoxId = 1148;
+constexpr int kWineFileNameEditId = 1152;
 
 constexpr int kLabelUnits = 100;
 constexpr int kPathUnits = MAX_PATH;
@@ -51,6 +54,8 @@ extern LaunchSettingsRecord LaunchSettings;
 struct SelectRequest {
     HWND dialogWindow;
     wchar_t itemName[kPathUnits];
+    // What the file-name box held when the worker was started.
+    wchar_t fileNameBoxText[kPathUnits];
 };
 
 // Shared string routines.

@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 #include <process.h>
+#include <wchar.h>
 #include <oleauto.h>
 #include <uiautomation.h>
 #include <wrl/client.h>
@@ -125,19 +126,79 @@ bool ListHasSelection(IUIAutomationElement* list)
     return SelectionInViewReported(list) || ContainerFindsSelectedRow(list);
 }
 
-void SelectElement(IUIAutomationElement* list, IUIAutomationElement* element)
+struct ControlSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK StopAtControlId(HWND child, LPARAM argument)
+{
+    auto* search = reinterpret_cast<ControlSearch*>(argument);
+    if (GetDlgCtrlID(child) != search->id) {
+        return TRUE;
+    }
+    search->found = child;
+    return FALSE;
+}
+
+// The Edit that shows the file-name box's text, or none. Searched below the whole dialog, as
+// the tailoring searches for it: a Windows version may nest the box. A combo box shows its
+// text in an Edit of its own, and a ComboBoxEx32 holds such a combo box.
+HWND FindFileNameEdit(HWND dialogWindow)
+{
+    ControlSearch search = {kFileNameBoxId, nullptr};
+    EnumChildWindows(dialogWindow, StopAtControlId, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) {
+        search.id = kWineFileNameEditId;
+        EnumChildWindows(dialogWindow, StopAtControlId, reinterpret_cast<LPARAM>(&search));
+    }
+    for (HWND combo = search.found; combo != nullptr;
+         combo = FindWindowExW(combo, nullptr, L"ComboBox", nullptr)) {
+        HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+        if (edit != nullptr) {
+            return edit;
+        }
+    }
+    return search.found;
+}
+
+// Tells whether the dialog has the box; without one the text is empty. The box belongs to the
+// dialog's thread, which answers a worker's read of it.
+bool ReadFileNameBox(HWND dialogWindow, wchar_t (&text)[kPathUnits])
+{
+    text[0] = L'\0';
+    HWND edit = FindFileNameEdit(dialogWindow);
+    if (edit == nullptr) {
+        return false;
+    }
+    GetWindowTextW(edit, text, kPathUnits);
+    return true;
+}
+
+// Selecting an entry writes its name into the file-name box, so a worker acting after the user
+// typed or picked another name there would replace it, and confirming would launch its file.
+bool UserHasChosen(IUIAutomationElement* list, const SelectRequest& request)
+{
+    wchar_t boxText[kPathUnits];
+    return ListHasSelection(list) || (ReadFileNameBox(request.dialogWindow, boxText) &&
+                                      wcscmp(boxText, request.fileNameBoxText) != 0);
+}
+
+void SelectElement(IUIAutomationElement* list, IUIAutomationElement* element,
+                   const SelectRequest& request)
 {
     ComPtr<IUIAutomationSelectionItemPattern> selection;
     element->GetCurrentPatternAs(UIA_SelectionItemPatternId, IID_PPV_ARGS(&selection));
-    // Asked again here: the user may have clicked while the search ran.
-    if (selection && !ListHasSelection(list)) {
+    // Asked again here: the user may have clicked or typed while the search ran.
+    if (selection && !UserHasChosen(list, request)) {
         selection->Select();
     }
 }
 
 // For an entry the list has not created yet: find it through the container, realize it,
 // then select it. Tells whether the container holds an entry of the name.
-bool SelectThroughItemContainer(IUIAutomationElement* list, const VARIANT& name)
+bool SelectThroughItemContainer(IUIAutomationElement* list, const VARIANT& name,
+                                const SelectRequest& request)
 {
     ComPtr<IUIAutomationItemContainerPattern> container;
     list->GetCurrentPatternAs(UIA_ItemContainerPatternId, IID_PPV_ARGS(&container));
@@ -153,13 +214,13 @@ bool SelectThroughItemContainer(IUIAutomationElement* list, const VARIANT& name)
     container->FindItemByProperty(found.Get(), UIA_NamePropertyId, name, &namesake);
     // A second entry of that name makes the choice a guess, as in the direct search. Realizing
     // may scroll the list, which a user who has picked a file meanwhile should not see.
-    if (namesake || ListHasSelection(list)) {
+    if (namesake || UserHasChosen(list, request)) {
         return true;
     }
     ComPtr<IUIAutomationVirtualizedItemPattern> virtualized;
     found->GetCurrentPatternAs(UIA_VirtualizedItemPatternId, IID_PPV_ARGS(&virtualized));
     if (virtualized && SUCCEEDED(virtualized->Realize())) {
-        SelectElement(list, found.Get());
+        SelectElement(list, found.Get(), request);
     }
     return true;
 }
@@ -186,23 +247,25 @@ int FindMatchingChildren(IUIAutomationElement* list, IUIAutomationCondition* con
 // One search of the list for the entry, which selects it when it is the only one of its name.
 // Tells whether the list holds an entry of the name at all.
 bool LookForEntry(IUIAutomationElement* list, IUIAutomationCondition* condition,
-                  const VARIANT& name, ComPtr<IUIAutomationElement>& item)
+                  const VARIANT& name, ComPtr<IUIAutomationElement>& item,
+                  const SelectRequest& request)
 {
     const int matches = condition ? FindMatchingChildren(list, condition, item) : 0;
     if (matches == 1 && item) {
-        SelectElement(list, item.Get());
+        SelectElement(list, item.Get(), request);
     }
-    return matches > 0 || SelectThroughItemContainer(list, name);
+    return matches > 0 || SelectThroughItemContainer(list, name, request);
 }
 
-void SelectListItem(IUIAutomation* automation, IUIAutomationElement* list, const wchar_t* name)
+void SelectListItem(IUIAutomation* automation, IUIAutomationElement* list,
+                    const SelectRequest& request)
 {
     // Declared in the reverse of the order in which they are to be released.
     ComPtr<IUIAutomationElement> item;
     ComPtr<IUIAutomationCondition> itemTypeCondition;
     ComPtr<IUIAutomationCondition> nameCondition;
     ComPtr<IUIAutomationCondition> combinedCondition;
-    BstrHolder nameString(SysAllocString(name));
+    BstrHolder nameString(SysAllocString(request.itemName));
     VariantHolder nameValue;
     if (nameString.Get() == nullptr) {
         return;
@@ -227,7 +290,7 @@ void SelectListItem(IUIAutomation* automation, IUIAutomationElement* list, const
     // thread a search of the whole folder, so the pauses grow (6.3 s in all, seven looks).
     // Every look asks this list: a user who has left the folder has left it behind.
     DWORD pause = kFirstLookPauseMs;
-    while (!LookForEntry(list, combinedCondition.Get(), nameValue.Get(), item) &&
+    while (!LookForEntry(list, combinedCondition.Get(), nameValue.Get(), item, request) &&
            pause <= kLastLookPauseMs) {
         Sleep(pause);
         pause *= 2;
@@ -255,7 +318,7 @@ void SelectNamedItem(const SelectRequest& request)
     if (!list || ListHasSelection(list.Get())) {
         return;
     }
-    SelectListItem(automation.Get(), list.Get(), request.itemName);
+    SelectListItem(automation.Get(), list.Get(), request);
 }
 
 } // namespace
@@ -288,6 +351,7 @@ void StartSelectWorker(HWND window)
     }
     request->dialogWindow = window;
     CopyBounded(request->itemName, LaunchSettings.selectName, kPathUnits);
+    ReadFileNameBox(window, request->fileNameBoxText);
 
     const uintptr_t thread = _beginthreadex(nullptr, 0, SelectItemThreadProc, request, 0, nullptr);
     if (thread == 0) {

@@ -9,7 +9,6 @@ namespace {
 constexpr int kAddressBarId = 40965;
 constexpr int kFolderComboId = 1001;
 constexpr int kFileNameLabelId = 1090;
-constexpr int kFileNameBoxId = 1148;
 constexpr int kControlTextUnits = 20;
 constexpr int kClassNameUnits = 100;
 constexpr int kTabWalkBudget = 30;

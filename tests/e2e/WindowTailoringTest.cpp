@@ -54,7 +54,7 @@ bool AnyComboBoxVisible(HWND browser)
     return false;
 }
 
-TEST(FileNamePrompt, NoFilePromptHidesItsLabelAndEveryComboBox)
+TEST(FileNamePrompt, NoFilePromptHidesTheBoxItsLabelAndEveryComboBox)
 {
     // With a filter the file-type combo box is on screen, so there is a combo box to hide.
     const std::wstring filter = L"/FILTER,\"Text | *.txt | All | *.*\"";
@@ -62,6 +62,7 @@ TEST(FileNamePrompt, NoFilePromptHidesItsLabelAndEveryComboBox)
     HWND plainBrowser = plain.WaitForTailoredBrowser();
     ASSERT_NE(nullptr, plainBrowser);
     EXPECT_TRUE(IsVisible(GetDlgItem(plainBrowser, kFileNameLabelId)));
+    EXPECT_TRUE(IsVisible(GetDlgItem(plainBrowser, kFileNameEditId)));
     EXPECT_TRUE(AnyComboBoxVisible(plainBrowser));
     EXPECT_TRUE(plain.ExitThroughCancel(plainBrowser));
 
@@ -70,6 +71,8 @@ TEST(FileNamePrompt, NoFilePromptHidesItsLabelAndEveryComboBox)
     ASSERT_NE(nullptr, trimmedBrowser);
     ASSERT_NE(nullptr, GetDlgItem(trimmedBrowser, kFileNameLabelId));
     EXPECT_FALSE(IsVisible(GetDlgItem(trimmedBrowser, kFileNameLabelId)));
+    ASSERT_NE(nullptr, GetDlgItem(trimmedBrowser, kFileNameEditId));
+    EXPECT_FALSE(IsVisible(GetDlgItem(trimmedBrowser, kFileNameEditId)));
     ASSERT_NE(nullptr, FindDescendant(trimmedBrowser, L"ComboBox", -1));
     EXPECT_FALSE(AnyComboBoxVisible(trimmedBrowser));
     EXPECT_TRUE(trimmed.ExitThroughCancel(trimmedBrowser));

@@ -67,6 +67,7 @@ enum Part {
     ComboEx,
     ComboExInner,
     ComboLookalike,
+    WineFileNameBox,
     Bystander,
     PartCount
 };
@@ -74,7 +75,7 @@ enum Part {
 const char* const kPartNames[PartCount] = {
     "Open button",     "address bar 40965", "rebar host",         "nested rebar", "rebar lookalike",
     "folder box 1001", "label 1090",        "file name box 1148", "combo box",    "combo box ex",
-    "combo inner box", "combo lookalike",   "bystander",
+    "combo inner box", "combo lookalike",   "edit 1152",          "bystander",
 };
 
 // The controls of the shell's Open dialog that the tailoring looks for, plus bystanders.
@@ -95,7 +96,8 @@ public:
         parts_[ComboEx] = AddChild(window, WC_COMBOBOXEXW, 1200, L"", CBS_DROPDOWNLIST);
         parts_[ComboExInner] = FindWindowExW(parts_[ComboEx], nullptr, L"ComboBox", nullptr);
         parts_[ComboLookalike] = AddChild(window, kComboLookalikeClass, 1201, L"");
-        parts_[Bystander] = AddChild(window, L"Edit", 1152, L"");
+        parts_[WineFileNameBox] = AddChild(window, L"Edit", 1152, L"");
+        parts_[Bystander] = AddChild(window, L"Edit", 1153, L"");
     }
 
     HWND Get(Part part) const { return parts_[part]; }
@@ -330,11 +332,9 @@ TEST_P(TailoringOptionTest, ReshapesTheDialogWindowAsTheOptionsSay)
 }
 
 const Fates kAddressRemoved = {{AddressBar, Fate::Destroyed}, {Rebar, Fate::Destroyed}};
-const Fates kFileNameHidden = {{FileNameLabel, Fate::Hidden},
-                               {FileNameBox, Fate::Hidden},
-                               {TypeCombo, Fate::Hidden},
-                               {ComboEx, Fate::Hidden},
-                               {ComboExInner, Fate::Hidden}};
+const Fates kFileNameHidden = {{FileNameLabel, Fate::Hidden},   {FileNameBox, Fate::Hidden},
+                               {WineFileNameBox, Fate::Hidden}, {TypeCombo, Fate::Hidden},
+                               {ComboEx, Fate::Hidden},         {ComboExInner, Fate::Hidden}};
 
 Fates Both(Fates first, const Fates& second)
 {

@@ -75,8 +75,8 @@ BOOL CALLBACK TrimChildWindow(HWND child, LPARAM)
     }
 
     if ((windowFlags & WF_HIDEFILENAME) != 0 &&
-        (id == kFileNameLabelId || id == kFileNameBoxId || wcscmp(className, L"ComboBox") == 0 ||
-         wcscmp(className, L"ComboBoxEx32") == 0)) {
+        (id == kFileNameLabelId || id == kFileNameBoxId || id == kWineFileNameEditId ||
+         wcscmp(className, L"ComboBox") == 0 || wcscmp(className, L"ComboBoxEx32") == 0)) {
         ShowWindow(child, SW_HIDE);
     }
     return TRUE;

@@ -13,11 +13,12 @@ dialog_timeout_seconds=30
 scripts/setup.sh
 . scripts/wine-env.sh
 
-if can_run_32bit; then
+no_32bit=$(why_no_32bit)
+if [ -z "$no_32bit" ]; then
   arch=i686
 else
   arch=x86_64
-  echo "run: this machine cannot execute 32-bit programs; running the 64-bit build"
+  echo "run: $no_32bit; running the 64-bit build"
 fi
 select_arch "$arch"
 cmake --preset "mingw-$arch" -B "$build_dir" >/dev/null

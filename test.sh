@@ -24,10 +24,11 @@ unset LC_ALL LC_MESSAGES LANGUAGE
 
 summary=()
 architectures=()
-if can_run_32bit; then
+no_32bit=$(why_no_32bit)
+if [ -z "$no_32bit" ]; then
   architectures+=(i686)
 else
-  summary+=("i686: not run, this machine cannot execute 32-bit programs")
+  summary+=("i686: not run, $no_32bit")
 fi
 architectures+=(x86_64)
 

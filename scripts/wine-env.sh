@@ -28,8 +28,15 @@ select_arch() {
 # take the 32-bit one.
 wine() { "$WINELOADER" "$@"; }
 
-# True when this machine executes 32-bit programs: Wine's 32-bit loader is started once.
-can_run_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+# Says why 32-bit programs cannot run here, or nothing when they can: Wine's 32-bit loader is
+# started once, since some kernels refuse 32-bit programs altogether.
+why_no_32bit() {
+  if [ ! -x /usr/lib/wine/wine ]; then
+    echo "32-bit Wine is not installed"
+  elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "this machine cannot execute 32-bit programs"
+  fi
+}
 
 ensure_wine_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then

@@ -137,7 +137,7 @@ fi
 
 if [ ${#outdated[@]} -gt 0 ]; then
   mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' |
-    awk '$2 == "bookworm" { print $1; exit }')
+    awk '$2 == "bookworm" { print $1; exit }') || true
   [ -n "$mirror" ] || fail "no Debian mirror found in the apt configuration to fetch ${outdated[*]} from"
   echo "setup: fetching mingw-w64 12 headers"
   work=$(mktemp -d)

@@ -62,7 +62,7 @@ apt_update() {
         "trying again in $((pause_seconds * 4 * retries)) s"
       sleep $((pause_seconds * 4 * retries))
     else
-      grep -v '^debconf: ' "$apt_log" >&2
+      cat "$apt_log" >&2
       echo "setup: some package lists could not be downloaded (apt's reason is above);" \
         "going on with the lists apt has" >&2
       return 0

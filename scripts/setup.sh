@@ -17,6 +17,9 @@ fail() {
   exit 1
 }
 
+# apt has already printed why.
+apt_failed() { fail "$* failed (apt's reason is above)"; }
+
 as_root() {
   if [ "$(id -u)" = 0 ]; then
     "$@"
@@ -126,9 +129,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     for p in "${missing[@]}"; do
       [ "$p" = wine32 ] || others+=("$p")
     done
-    [ ${#others[@]} -lt ${#missing[@]} ] || fail "installing ${missing[*]} failed (apt's reason is above)"
+    [ ${#others[@]} -lt ${#missing[@]} ] || apt_failed "installing ${missing[*]}"
     if [ ${#others[@]} -gt 0 ] && ! apt_install "${others[@]}"; then
-      fail "installing ${others[*]} failed (apt's reason is above)"
+      apt_failed "installing ${others[*]}"
     fi
     echo "setup: 32-bit Wine could not be installed (apt's reason is above);" \
       "the 64-bit build is used" >&2
@@ -150,8 +153,8 @@ if [ ${#outdated[@]} -gt 0 ]; then
   as_root chown -R _apt "$work" 2>/dev/null || true
   apt_update "${apt_opts[@]}"
   (cd "$work" && apt_get "${apt_opts[@]}" download -qq "${header_packages[@]}") ||
-    fail "downloading ${header_packages[*]} failed (apt's reason is above)"
-  apt_install "$work"/*.deb || fail "installing ${header_packages[*]} failed (apt's reason is above)"
+    apt_failed "downloading ${header_packages[*]}"
+  apt_install "$work"/*.deb || apt_failed "installing ${header_packages[*]}"
 fi
 
 if [ ${#ungenerated[@]} -gt 0 ]; then

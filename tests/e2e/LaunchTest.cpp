@@ -1,10 +1,12 @@
-// Confirming a choice launches the selected files with "open" and the dialog stays up for the
-// next one; a name that is only typed is no selection.
+// Confirming a choice launches what the file-name box names, typed or selected, with "open",
+// and the dialog stays up for the next one.
+#include "CaseName.h"
 #include "ExplorerSession.h"
 #include "RecordedLaunches.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -48,29 +50,53 @@ TEST_F(Launching, EachConfirmedSelectionIsLaunchedAndTheDialogStays)
     EXPECT_TRUE(session.ExitThroughCancel(browser));
 }
 
-TEST_F(Launching, ANameOnlyTypedIntoTheFileNameBoxLaunchesNothing)
+struct ChoiceCase {
+    const char* name;
+    std::vector<int> selected;
+    const wchar_t* typed;
+    std::vector<int> expectedLaunches;
+};
+
+class ConfirmedChoice : public Launching, public testing::WithParamInterface<ChoiceCase> {};
+
+TEST_P(ConfirmedChoice, IsWhatOpens)
 {
     ExplorerSession session(L"/START," + folder_.Path());
     HWND browser = session.WaitForTailoredBrowser();
     ASSERT_NE(nullptr, browser);
     ASSERT_EQ(2u, WaitForListItems(browser, {L"first.vxrec", L"second.vxrec"}).size());
     ASSERT_EQ(-1, ListViewSelection(FileList(browser)));
-
-    TypeText(GetDlgItem(browser, kFileNameEditId), L"second.vxrec");
-    ASSERT_TRUE(
-        WaitUntil([&] { return FileNameBoxText(browser) == L"second.vxrec"; }, kWindowTimeoutMs));
+    for (int index : GetParam().selected) {
+        ASSERT_TRUE(AddToListViewSelection(FileList(browser), index));
+    }
+    if (GetParam().typed != nullptr) {
+        TypeText(GetDlgItem(browser, kFileNameEditId), GetParam().typed);
+        ASSERT_TRUE(WaitUntil([&] { return FileNameBoxText(browser) == GetParam().typed; },
+                              kWindowTimeoutMs));
+    }
     PressButton(browser, IDOK);
+
+    std::vector<std::wstring> expected;
+    for (int index : GetParam().expectedLaunches) {
+        expected.push_back(index == 0 ? first_ : second_);
+    }
+    // Several launched programs log in the order they get to run.
+    std::vector<std::wstring> launched =
+        launches_.fileType.WaitForLaunches(expected.size(), kWindowTimeoutMs);
+    std::sort(launched.begin(), launched.end());
+    EXPECT_EQ(expected, launched);
     Sleep(kQuietPeriodMs);
-    EXPECT_TRUE(launches_.fileType.Launches().empty());
+    EXPECT_EQ(expected.size(), launches_.fileType.Launches().size());
     EXPECT_EQ(browser, session.FindBrowser());
-
-    // The same dialog launches once an item is selected.
-    ASSERT_TRUE(SelectListItem(browser, 1));
-    PressButton(browser, IDOK);
-    EXPECT_EQ(std::vector<std::wstring>{second_},
-              launches_.fileType.WaitForLaunches(1, kWindowTimeoutMs));
     EXPECT_TRUE(session.ExitThroughCancel(browser));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, ConfirmedChoice,
+    testing::Values(ChoiceCase{"NameTypedWithNothingSelected", {}, L"second.vxrec", {1}},
+                    ChoiceCase{"NameTypedOverASelection", {0}, L"second.vxrec", {1}},
+                    ChoiceCase{"TwoFilesSelected", {0, 1}, nullptr, {0, 1}}),
+    CaseName());
 
 TEST_F(Launching, AStartPathWithAFileNameOpensItsFolderWithTheNameInTheFileNameBox)
 {

@@ -121,6 +121,10 @@ INSTANTIATE_TEST_SUITE_P(
                         {{L"a.log", kNormal}, {L"b.txt", kNormal}},
                         L"/FILTER,\"Text | *.txt\"",
                         L"b.txt"},
+        InitialNameCase{"NotAFileTheFilterHides",
+                        {{L"report.docx", kNormal}, {L"notes.txt", kNormal}},
+                        L"/FILTER,\"Documents | *.doc;*.txt\"",
+                        L"notes.txt"},
         InitialNameCase{
             "WithoutFilterTheFirstFile", {{L"a.log", kNormal}, {L"b.txt", kNormal}}, L"", L"a.log"},
         InitialNameCase{"PatternsInSpecOrder",

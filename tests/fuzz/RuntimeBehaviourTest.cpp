@@ -2,6 +2,7 @@
 // against the stand-ins of the sanitizer build, and for Windows against the real runtime, so
 // that the stand-ins cannot drift from the real behaviour.
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <errno.h>
 #include <stdio.h>
@@ -481,6 +482,31 @@ void TestFindMatching()
     RemoveFixture();
 }
 
+struct SpecCase {
+    const wchar_t* name;
+    const wchar_t* spec;
+    bool matches;
+};
+
+// Long names only; a piece's leading blanks are dropped, its trailing ones kept.
+const SpecCase kSpecCases[] = {
+    {L"b.doc", L"*.DOC", true},   {L"report.docx", L"*.doc", false},
+    {L"b.txt", L" b.txt", true},  {L" b.txt", L" b.txt", false},
+    {L" b.txt", L" *.txt", true}, {L"a.txt", L"*.txt ", false},
+    {L"readme", L"*.*", true},    {L"a.txt", L"*.doc;*.txt", true},
+    {L"abc", L"a?c", true},       {L"ac", L"a?c", false},
+    {L"a.txt", L"", false},
+};
+
+void TestPathMatchSpec()
+{
+    for (const SpecCase& example : kSpecCases) {
+        Check((PathMatchSpecW(example.name, example.spec) != FALSE) == example.matches,
+              example.matches ? "PathMatchSpecW matches" : "PathMatchSpecW does not match",
+              example.spec);
+    }
+}
+
 void TestEnvironment()
 {
     SetProbeVariable(true);
@@ -506,6 +532,7 @@ int main()
     TestUnitSearch();
     TestDirectorySizeContract();
     TestFindMatching();
+    TestPathMatchSpec();
     TestEnvironment();
     printf("%d passed, %d failed\n", passedChecks, failedChecks);
     return failedChecks == 0 ? 0 : 1;

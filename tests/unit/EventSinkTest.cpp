@@ -586,18 +586,18 @@ protected:
     std::vector<ComPtr<IShellItem>> realItems_;
 };
 
-TEST_F(LaunchTest, LaunchesSelectedItemsInArrayOrderAndKeepsTheDialogOpen)
+TEST_F(LaunchTest, LaunchesTheConfirmedItemsInArrayOrderAndKeepsTheDialogOpen)
 {
     FakeShellItemArray items(realItems_);
     LaunchOneAtATime(items, {true, true, true});
-    dialog_.SetSelectedItems(&items);
+    dialog_.SetResults(&items);
     const std::vector<ULONG> referencesBefore = ItemReferences();
 
     EXPECT_EQ(S_FALSE, sink_.OnFileOk(Dialog()));
 
     EXPECT_EQ(paths_, SettledLaunches(3));
     EXPECT_THAT(dialog_.Calls(),
-                ElementsAre(L"QueryInterface(IFileOpenDialog)", L"GetSelectedItems()", L"Release"));
+                ElementsAre(L"QueryInterface(IFileOpenDialog)", L"GetResults()", L"Release"));
     EXPECT_THAT(items.Calls(),
                 ElementsAre(L"GetCount", L"GetItemAt(0)", L"GetItemAt(1)", L"GetItemAt(2)"));
     EXPECT_EQ(1u, items.References());
@@ -610,7 +610,7 @@ TEST_F(LaunchTest, ItemWithoutIdListIsSkippedAndLaterItemsStillLaunch)
     FakeShellItem unlaunchable(0, L"nowhere.vxsink");
     FakeShellItemArray items({realItems_[0], &unlaunchable, realItems_[2]});
     LaunchOneAtATime(items, {true, false, true});
-    dialog_.SetSelectedItems(&items);
+    dialog_.SetResults(&items);
     const ULONG referencesBefore = unlaunchable.References();
 
     EXPECT_EQ(S_FALSE, sink_.OnFileOk(Dialog()));
@@ -626,7 +626,7 @@ TEST_F(LaunchTest, FailedGetItemAtStopsTheLaunches)
     FakeShellItemArray items(realItems_);
     items.FailItemsFrom(1);
     LaunchOneAtATime(items, {true, true, true});
-    dialog_.SetSelectedItems(&items);
+    dialog_.SetResults(&items);
 
     EXPECT_EQ(S_FALSE, sink_.OnFileOk(Dialog()));
 
@@ -635,11 +635,58 @@ TEST_F(LaunchTest, FailedGetItemAtStopsTheLaunches)
     EXPECT_EQ(1u, items.References());
 }
 
+// The dialog resolves the confirmed choice, also a name typed over the selection; the view's
+// selection stands in only when the dialog resolves none.
+TEST_F(LaunchTest, TheDialogsResultsAreLaunchedAndTheSelectionWhenItHasNone)
+{
+    enum class Results { Given, Fail, NoArray };
+    struct ChoiceCase {
+        const char* label;
+        Results results;
+        size_t expectedItem;
+        std::vector<std::wstring> expectedDialogCalls;
+    };
+    const std::wstring open = L"QueryInterface(IFileOpenDialog)";
+    const ChoiceCase cases[] = {
+        {"results other than the selection",
+         Results::Given,
+         1,
+         {open, L"GetResults()", L"Release"}},
+        {"GetResults fails",
+         Results::Fail,
+         0,
+         {open, L"GetResults()", L"GetSelectedItems()", L"Release"}},
+        {"GetResults gives no array",
+         Results::NoArray,
+         0,
+         {open, L"GetResults()", L"GetSelectedItems()", L"Release"}},
+    };
+    std::vector<std::wstring> expectedLaunches;
+    for (const ChoiceCase& choice : cases) {
+        SCOPED_TRACE(choice.label);
+        FakeFileDialog dialog;
+        FakeShellItemArray selection({realItems_[0]});
+        FakeShellItemArray results({realItems_[1]});
+        dialog.SetSelectedItems(&selection);
+        dialog.SetResults(choice.results == Results::NoArray ? nullptr : &results);
+        if (choice.results == Results::Fail) {
+            dialog.FailCall(L"GetResults");
+        }
+
+        EXPECT_EQ(S_FALSE, sink_.OnFileOk(static_cast<IFileOpenDialog*>(&dialog)));
+
+        expectedLaunches.push_back(paths_[choice.expectedItem]);
+        EXPECT_EQ(expectedLaunches, SettledLaunches(expectedLaunches.size()));
+        EXPECT_EQ(choice.expectedDialogCalls, dialog.Calls());
+        EXPECT_EQ(1u, dialog.References());
+    }
+}
+
 TEST_F(LaunchTest, NothingIsLaunchedWhenTheItemsCannotBeHad)
 {
     struct FailureCase {
         const char* label;
-        const wchar_t* failingDialogCall;
+        std::vector<std::wstring> failingDialogCalls;
         const IID* withheld;
         bool countFails;
         std::vector<std::wstring> expectedDialogCalls;
@@ -647,31 +694,32 @@ TEST_F(LaunchTest, NothingIsLaunchedWhenTheItemsCannotBeHad)
     };
     const FailureCase cases[] = {
         {"no open dialog interface",
-         nullptr,
+         {},
          &IID_IFileOpenDialog,
          false,
          {L"QueryInterface(IFileOpenDialog)"},
          {}},
-        {"GetSelectedItems fails",
-         L"GetSelectedItems",
+        {"neither results nor a selection",
+         {L"GetResults", L"GetSelectedItems"},
          nullptr,
          false,
-         {L"QueryInterface(IFileOpenDialog)", L"GetSelectedItems()", L"Release"},
+         {L"QueryInterface(IFileOpenDialog)", L"GetResults()", L"GetSelectedItems()", L"Release"},
          {}},
         {"GetCount fails",
-         nullptr,
+         {},
          nullptr,
          true,
-         {L"QueryInterface(IFileOpenDialog)", L"GetSelectedItems()", L"Release"},
+         {L"QueryInterface(IFileOpenDialog)", L"GetResults()", L"Release"},
          {L"GetCount"}},
     };
     for (const FailureCase& failure : cases) {
         SCOPED_TRACE(failure.label);
         FakeFileDialog dialog;
         FakeShellItemArray items(realItems_);
+        dialog.SetResults(&items);
         dialog.SetSelectedItems(&items);
-        if (failure.failingDialogCall != nullptr) {
-            dialog.FailCall(failure.failingDialogCall);
+        for (const std::wstring& call : failure.failingDialogCalls) {
+            dialog.FailCall(call);
         }
         if (failure.withheld != nullptr) {
             dialog.Withhold(*failure.withheld);

@@ -248,20 +248,25 @@ IFACEMETHODIMP FakeFileDialog::SetFilter(IShellItemFilter*)
     return Unexpected(L"SetFilter");
 }
 
-IFACEMETHODIMP FakeFileDialog::GetResults(IShellItemArray** items)
+HRESULT FakeFileDialog::HandOutArray(const wchar_t* method, IShellItemArray* array,
+                                     IShellItemArray** items)
 {
-    *items = nullptr;
-    return Unexpected(L"GetResults");
-}
-
-IFACEMETHODIMP FakeFileDialog::GetSelectedItems(IShellItemArray** items)
-{
-    const HRESULT result = Answer(L"GetSelectedItems", L"");
-    *items = SUCCEEDED(result) ? selectedItems_ : nullptr;
+    const HRESULT result = Answer(method, L"");
+    *items = SUCCEEDED(result) ? array : nullptr;
     if (*items != nullptr) {
         (*items)->AddRef();
     }
     return result;
+}
+
+IFACEMETHODIMP FakeFileDialog::GetResults(IShellItemArray** items)
+{
+    return HandOutArray(L"GetResults", results_, items);
+}
+
+IFACEMETHODIMP FakeFileDialog::GetSelectedItems(IShellItemArray** items)
+{
+    return HandOutArray(L"GetSelectedItems", selectedItems_, items);
 }
 
 IFACEMETHODIMP FakeFileDialog::SetCancelButtonLabel(LPCWSTR label)

@@ -24,8 +24,9 @@ public:
     void Withhold(REFIID interfaceId) { withheld_.push_back(interfaceId); }
     void SetInitialOptions(FILEOPENDIALOGOPTIONS options) { options_ = options; }
     void SetCurrentSelection(IShellItem* item) { currentSelection_ = item; }
-    // Without items GetSelectedItems succeeds and delivers no array.
+    // Without items GetSelectedItems and GetResults succeed and deliver no array.
     void SetSelectedItems(IShellItemArray* items) { selectedItems_ = items; }
+    void SetResults(IShellItemArray* items) { results_ = items; }
     void SetWindow(HWND window) { window_ = window; }
     // Runs inside Show, where the real dialog's modal loop would call the sink.
     void OnShow(std::function<void(FakeFileDialog&)> action) { onShow_ = std::move(action); }
@@ -105,6 +106,8 @@ private:
     HRESULT Answer(const std::wstring& method, const std::wstring& arguments);
     // Records a call the program is not expected to make.
     HRESULT Unexpected(const wchar_t* method);
+    // Records the call and hands out a reference to array, or nothing when the call fails.
+    HRESULT HandOutArray(const wchar_t* method, IShellItemArray* array, IShellItemArray** items);
     bool IsWithheld(REFIID interfaceId) const;
 
     std::vector<std::wstring> failingCalls_;
@@ -112,6 +115,7 @@ private:
     FILEOPENDIALOGOPTIONS options_ = 0;
     IShellItem* currentSelection_ = nullptr;
     IShellItemArray* selectedItems_ = nullptr;
+    IShellItemArray* results_ = nullptr;
     HWND window_ = nullptr;
     std::function<void(FakeFileDialog&)> onShow_;
     // Not referenced: a sink that outlived its Unadvise must not be touched at teardown.

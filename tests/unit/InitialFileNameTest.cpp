@@ -219,11 +219,25 @@ TEST_F(InitialFileName, AnEmptyStartFolderChoosesNothing)
     EXPECT_EQ(L"", chosenWithoutFilter);
 }
 
+// The search keeps the blank; the dialog's filter drops it, and hides what it then misses.
 TEST_F(InitialFileName, APatternAfterABlankKeepsTheBlank)
 {
-    AddFile(L"b.txt");
+    AddFile(L"a.txt");
     AddFile(L" b.txt");
-    EXPECT_EQ(L" b.txt", Choose({L"*.none; b.txt"}));
+    AddFile(L"z.dat");
+    EXPECT_EQ(L" b.txt", Choose({L"*.none; *.txt"}));
+    EXPECT_EQ(L"z.dat", Choose({L"*.none; b.txt;*.dat"}));
+}
+
+// A wildcard search also matches 8.3 short names, which the dialog's filter never looks at.
+TEST_F(InitialFileName, AnEntryFoundOnlyByItsShortNameIsPassedOver)
+{
+    AddFile(L"report.docx");
+    AddFile(L"notes.txt");
+    ASSERT_EQ(std::vector<std::wstring>{L"report.docx"}, Listing(folder_ + L"*.doc"));
+    EXPECT_EQ(L"notes.txt", Choose({L"*.doc;*.txt"}));
+    AddFile(L"letter.doc");
+    EXPECT_EQ(L"letter.doc", Choose({L"*.doc;*.txt"}));
 }
 
 TEST_F(InitialFileName, TheFolderIsJoinedToThePatternWithoutASeparator)

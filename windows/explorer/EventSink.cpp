@@ -34,22 +34,47 @@ IFACEMETHODIMP_(ULONG) CFileOpenBasketPickerCallback::Release()
 namespace {
 
 // The items selected in the view at this moment, or none when the dialog cannot tell.
-ComPtr<IShellItemArray> SelectedItemsInView(IFileDialog* dialog)
+ComPtr<IShellItemArray> SelectedItemsInView(IFileOpenDialog* openDialog)
 {
     ComPtr<IShellItemArray> items;
-    ComPtr<IFileOpenDialog> openDialog;
-    if (SUCCEEDED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog))) && openDialog &&
-        FAILED(openDialog->GetSelectedItems(&items))) {
+    if (FAILED(openDialog->GetSelectedItems(&items))) {
         items.Reset();
     }
     return items;
+}
+
+ComPtr<IFileOpenDialog> OpenDialogOf(IFileDialog* dialog)
+{
+    ComPtr<IFileOpenDialog> openDialog;
+    if (FAILED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog)))) {
+        openDialog.Reset();
+    }
+    return openDialog;
+}
+
+// What the dialog resolved from the confirmed choice: the name in its file-name box, typed or
+// picked, which need not be what the view has selected. A dialog that cannot tell falls back
+// to the view's selection.
+ComPtr<IShellItemArray> ConfirmedItems(IFileDialog* dialog)
+{
+    const ComPtr<IFileOpenDialog> openDialog = OpenDialogOf(dialog);
+    if (!openDialog) {
+        return nullptr;
+    }
+    ComPtr<IShellItemArray> items;
+    if (SUCCEEDED(openDialog->GetResults(&items)) && items) {
+        return items;
+    }
+    return SelectedItemsInView(openDialog.Get());
 }
 
 // A move of the user's own leaves a selection in the view; a worker started for it could only
 // find that selection and end, after making the dialog's thread answer its whole search.
 bool ViewHasSelection(IFileDialog* dialog)
 {
-    const ComPtr<IShellItemArray> items = SelectedItemsInView(dialog);
+    const ComPtr<IFileOpenDialog> openDialog = OpenDialogOf(dialog);
+    const ComPtr<IShellItemArray> items =
+        openDialog ? SelectedItemsInView(openDialog.Get()) : nullptr;
     DWORD count = 0;
     return items && SUCCEEDED(items->GetCount(&count)) && count > 0;
 }
@@ -59,7 +84,7 @@ bool ViewHasSelection(IFileDialog* dialog)
 // Refusing the result keeps the dialog open for the next choice.
 IFACEMETHODIMP CFileOpenBasketPickerCallback::OnFileOk(IFileDialog* dialog)
 {
-    const ComPtr<IShellItemArray> items = SelectedItemsInView(dialog);
+    const ComPtr<IShellItemArray> items = ConfirmedItems(dialog);
     if (items) {
         OpenShellItems(items.Get());
     }

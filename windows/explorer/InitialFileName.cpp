@@ -1,6 +1,7 @@
 // The file the dialog starts with when the command line named none.
 #include "LaunchSettings.h"
 
+#include <shlwapi.h>
 #include <wchar.h>
 
 namespace {
@@ -25,30 +26,31 @@ bool ComposeSearchPath(const wchar_t* folder, const wchar_t* piece, size_t piece
     return true;
 }
 
-// Only the first entry of a pattern search counts.
-bool FirstEntryIsAcceptable(WIN32_FIND_DATAW& entry)
+// The first entry of the search in selectName for which counts() holds.
+template <typename Predicate> bool FindFirstEntryWhere(WIN32_FIND_DATAW& entry, Predicate counts)
 {
     HANDLE search = FindFirstFileW(LaunchSettings.selectName, &entry);
     if (search == INVALID_HANDLE_VALUE) {
         return false;
     }
-    const bool acceptable = IsAcceptable(entry);
+    bool found = counts(entry);
+    while (!found && FindNextFileW(search, &entry)) {
+        found = counts(entry);
+    }
     FindClose(search);
-    return acceptable;
+    return found;
 }
 
-bool FindFirstAcceptableEntry(WIN32_FIND_DATAW& entry)
+// A wildcard search also matches each entry's 8.3 short name, so *.doc finds report.docx;
+// the dialog's filter matches long names only, and an entry it would hide is passed over. Of
+// the rest only the first entry counts.
+bool FirstListedMatchIsAcceptable(const wchar_t* pattern, WIN32_FIND_DATAW& entry)
 {
-    HANDLE search = FindFirstFileW(LaunchSettings.selectName, &entry);
-    if (search == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    bool acceptable = IsAcceptable(entry);
-    while (!acceptable && FindNextFileW(search, &entry)) {
-        acceptable = IsAcceptable(entry);
-    }
-    FindClose(search);
-    return acceptable;
+    return FindFirstEntryWhere(entry,
+                               [pattern](const WIN32_FIND_DATAW& found) {
+                                   return PathMatchSpecW(found.cFileName, pattern) != FALSE;
+                               }) &&
+           IsAcceptable(entry);
 }
 
 bool MatchPatterns(const wchar_t* folder, const COMDLG_FILTERSPEC* table, int count,
@@ -60,7 +62,8 @@ bool MatchPatterns(const wchar_t* folder, const COMDLG_FILTERSPEC* table, int co
             const wchar_t* semicolon = wcschr(pattern, L';');
             const size_t length =
                 semicolon != nullptr ? static_cast<size_t>(semicolon - pattern) : wcslen(pattern);
-            if (ComposeSearchPath(folder, pattern, length) && FirstEntryIsAcceptable(entry)) {
+            if (ComposeSearchPath(folder, pattern, length) &&
+                FirstListedMatchIsAcceptable(LaunchSettings.selectName + wcslen(folder), entry)) {
                 return true;
             }
             if (semicolon == nullptr) {
@@ -89,7 +92,7 @@ bool ChooseInitialFileName(const wchar_t* folderArgument, COMDLG_FILTERSPEC* tab
     if (!found) {
         const wchar_t kEverything[] = L"\\*";
         found = ComposeSearchPath(folderArgument, kEverything, wcslen(kEverything)) &&
-                FindFirstAcceptableEntry(entry);
+                FindFirstEntryWhere(entry, IsAcceptable);
     }
 
     if (found) {

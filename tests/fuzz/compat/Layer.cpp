@@ -7,6 +7,7 @@
 
 #include <errno.h>
 #include <ole2.h>
+#include <shlwapi.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -512,6 +513,32 @@ BOOL FindClose(HANDLE handle)
     free(state.searches[slot]);
     state.searches[slot] = nullptr;
     return 1;
+}
+
+// "*.*" matches every name; otherwise each piece between semicolons, its leading blanks
+// dropped, is matched as a search matches a name.
+BOOL PathMatchSpecW(LPCWSTR file, LPCWSTR spec)
+{
+    if (SameText(spec, L"*.*")) {
+        return 1;
+    }
+    while (*spec != L'\0') {
+        while (*spec == L' ') {
+            ++spec;
+        }
+        const wchar_t* end = spec;
+        while (*end != L'\0' && *end != L';') {
+            ++end;
+        }
+        wchar_t* piece = CopyText(spec, static_cast<size_t>(end - spec));
+        const bool matches = MatchesPattern(file, piece);
+        free(piece);
+        if (matches) {
+            return 1;
+        }
+        spec = *end == L';' ? end + 1 : end;
+    }
+    return 0;
 }
 
 int MessageBoxW(HWND, LPCWSTR, LPCWSTR caption, UINT)

@@ -23,6 +23,7 @@ typedef wchar_t* LPWSTR;
 typedef const wchar_t* LPCWSTR;
 
 #define MAX_PATH 260
+#define FALSE 0
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 #define MB_OK 0x00000000u
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)

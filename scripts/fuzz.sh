@@ -22,7 +22,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1
 
 mkdir -p "$build"
-if ! { cmake -S tests/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 &&
+if ! { cmake -S tests/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ &&
        cmake --build "$build" -j2; } >"$build/build.log" 2>&1; then
   cat "$build/build.log" >&2
   echo "fuzz: the native build failed" >&2

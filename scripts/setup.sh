@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need on Debian 12. Idempotent and quiet
+# Installs everything the build and the tests need on Debian 12 or 13. Idempotent and quiet
 # when nothing is missing. Needs root (or sudo) only when something has to be installed.
 # A mirror caught mid-sync costs a minute and a line, not the run: package lists that cannot
 # be downloaded are left out after two more tries, and where 32-bit Wine then cannot be
@@ -84,22 +84,28 @@ packages=(
   cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-x86-64 googletest
   wine wine32 wine64 xvfb x11-apps imagemagick osslsigncode openssl
-  clang-14 lld libclang-rt-14-dev locales
+  clang lld libclang-rt-dev locales
 )
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
-# The UI Automation client interfaces arrived in mingw-w64 12; Debian 12 ships 10. The
-# architecture-independent header and import-library packages of the next Debian release work
-# with these compilers, so they come from the machine's own mirror.
+# The UI Automation client interfaces arrived in mingw-w64 12: Debian 13 ships it with its
+# cross compilers, Debian 12 ships 10. The architecture-independent header and import-library
+# packages of the next Debian release work with the older compilers, so on an older release they
+# come from the machine's own mirror.
 header_packages=(mingw-w64-common mingw-w64-i686-dev mingw-w64-x86-64-dev)
-outdated=()
-for p in "${header_packages[@]}"; do
-  version=$(dpkg-query -W -f='${Version}' "$p" 2>/dev/null || true)
-  dpkg --compare-versions "${version:-0}" ge 12 || outdated+=("$p")
-done
+outdated_headers() {
+  local p version
+  for p in "${header_packages[@]}"; do
+    version=$(dpkg-query -W -f='${Version}' "$p" 2>/dev/null || true)
+    dpkg --compare-versions "${version:-0}" ge 12 || echo "$p"
+  done
+}
+# Debian's releases in order; the tests give an os-release file of their own.
+debian_releases=(buster bullseye bookworm trixie forky)
+os_release=${VELTRIN_OS_RELEASE:-/etc/os-release}
 
 # Wine takes the user's language from the C library's locale named by LANG, so the tests'
 # languages must exist as generated locales.
@@ -110,7 +116,7 @@ for l in "${test_locales[@]}"; do
   grep -qx "$l.utf8" <<<"$available" || ungenerated+=("$l")
 done
 
-if [ $((${#missing[@]} + ${#outdated[@]} + ${#ungenerated[@]})) -gt 0 ] &&
+if { [ $((${#missing[@]} + ${#ungenerated[@]})) -gt 0 ] || [ -n "$(outdated_headers)" ]; } &&
   [ "$(id -u)" != 0 ] && ! command -v sudo >/dev/null 2>&1; then
   echo "setup: root is needed to install packages, and sudo is not available." >&2
   fail "as root, run:  $(cd "$(dirname "$0")" && pwd)/setup.sh"
@@ -138,15 +144,25 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
 fi
 
+# Judged once the cross compilers are in, which bring their release's headers.
+mapfile -t outdated < <(outdated_headers)
 if [ ${#outdated[@]} -gt 0 ]; then
+  codename=$(. "$os_release" && echo "${VERSION_CODENAME:-}") || true
+  successor=
+  for i in "${!debian_releases[@]}"; do
+    [ "${debian_releases[i]}" != "$codename" ] || successor=${debian_releases[i + 1]:-}
+  done
+  [ -n "$successor" ] || fail "fetching mingw-w64 12 headers: no Debian release known to follow" \
+    "this machine's release '${codename:-unknown}'"
   mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' |
-    awk '$2 == "bookworm" { print $1; exit }') || true
-  [ -n "$mirror" ] || fail "no Debian mirror found in the apt configuration to fetch ${outdated[*]} from"
-  echo "setup: fetching mingw-w64 12 headers"
+    awk -v release="$codename" '$2 == release { print $1; exit }') || true
+  [ -n "$mirror" ] || fail "fetching mingw-w64 12 headers: no Debian mirror of $codename found" \
+    "in the apt configuration to fetch ${outdated[*]} from"
+  echo "setup: fetching mingw-w64 12 headers from $successor"
   work=$(mktemp -d)
   mkdir -p "$work/lists/partial" "$work/archives/partial"
-  echo "deb $mirror trixie main" >"$work/trixie.list"
-  apt_opts=(-o Dir::Etc::SourceList="$work/trixie.list" -o Dir::Etc::SourceParts=/dev/null
+  echo "deb $mirror $successor main" >"$work/$successor.list"
+  apt_opts=(-o Dir::Etc::SourceList="$work/$successor.list" -o Dir::Etc::SourceParts=/dev/null
     -o Dir::State::Lists="$work/lists" -o Dir::Cache::Archives="$work/archives"
     -o APT::Architectures=amd64)
   # apt fetches as its own unprivileged user, which must be able to write there.
@@ -155,6 +171,8 @@ if [ ${#outdated[@]} -gt 0 ]; then
   (cd "$work" && apt_get "${apt_opts[@]}" download -qq "${header_packages[@]}") ||
     apt_failed "downloading ${header_packages[*]}"
   apt_install "$work"/*.deb || apt_failed "installing ${header_packages[*]}"
+  [ -z "$(outdated_headers)" ] ||
+    fail "fetching mingw-w64 12 headers: $successor's are older than 12 too"
 fi
 
 if [ ${#ungenerated[@]} -gt 0 ]; then

@@ -1,12 +1,10 @@
 // Confirming a choice launches what the file-name box names, typed or selected, with "open",
 // and the dialog stays up for the next one.
-#include "CaseName.h"
 #include "ExplorerSession.h"
 #include "RecordedLaunches.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -50,53 +48,33 @@ TEST_F(Launching, EachConfirmedSelectionIsLaunchedAndTheDialogStays)
     EXPECT_TRUE(session.ExitThroughCancel(browser));
 }
 
-struct ChoiceCase {
-    const char* name;
-    std::vector<int> selected;
-    const wchar_t* typed;
-    std::vector<int> expectedLaunches;
-};
-
-class ConfirmedChoice : public Launching, public testing::WithParamInterface<ChoiceCase> {};
-
-TEST_P(ConfirmedChoice, IsWhatOpens)
+// The file-name box names the choice, also when it differs from the view's selection.
+TEST_F(Launching, ANameTypedIntoTheFileNameBoxIsLaunchedAlsoOverASelection)
 {
     ExplorerSession session(L"/START," + folder_.Path());
     HWND browser = session.WaitForTailoredBrowser();
     ASSERT_NE(nullptr, browser);
     ASSERT_EQ(2u, WaitForListItems(browser, {L"first.vxrec", L"second.vxrec"}).size());
     ASSERT_EQ(-1, ListViewSelection(FileList(browser)));
-    for (int index : GetParam().selected) {
-        ASSERT_TRUE(AddToListViewSelection(FileList(browser), index));
-    }
-    if (GetParam().typed != nullptr) {
-        TypeText(GetDlgItem(browser, kFileNameEditId), GetParam().typed);
-        ASSERT_TRUE(WaitUntil([&] { return FileNameBoxText(browser) == GetParam().typed; },
+    const auto typeAndConfirm = [&] {
+        TypeText(GetDlgItem(browser, kFileNameEditId), L"second.vxrec");
+        EXPECT_TRUE(WaitUntil([&] { return FileNameBoxText(browser) == L"second.vxrec"; },
                               kWindowTimeoutMs));
-    }
-    PressButton(browser, IDOK);
+        PressButton(browser, IDOK);
+    };
 
-    std::vector<std::wstring> expected;
-    for (int index : GetParam().expectedLaunches) {
-        expected.push_back(index == 0 ? first_ : second_);
-    }
-    // Several launched programs log in the order they get to run.
-    std::vector<std::wstring> launched =
-        launches_.fileType.WaitForLaunches(expected.size(), kWindowTimeoutMs);
-    std::sort(launched.begin(), launched.end());
-    EXPECT_EQ(expected, launched);
+    typeAndConfirm();
+    EXPECT_EQ(std::vector<std::wstring>{second_},
+              launches_.fileType.WaitForLaunches(1, kWindowTimeoutMs));
+    ASSERT_TRUE(SelectListItem(browser, 0));
+    typeAndConfirm();
+    EXPECT_EQ((std::vector<std::wstring>{second_, second_}),
+              launches_.fileType.WaitForLaunches(2, kWindowTimeoutMs));
     Sleep(kQuietPeriodMs);
-    EXPECT_EQ(expected.size(), launches_.fileType.Launches().size());
+    EXPECT_EQ(2u, launches_.fileType.Launches().size());
     EXPECT_EQ(browser, session.FindBrowser());
     EXPECT_TRUE(session.ExitThroughCancel(browser));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Choices, ConfirmedChoice,
-    testing::Values(ChoiceCase{"NameTypedWithNothingSelected", {}, L"second.vxrec", {1}},
-                    ChoiceCase{"NameTypedOverASelection", {0}, L"second.vxrec", {1}},
-                    ChoiceCase{"TwoFilesSelected", {0, 1}, nullptr, {0, 1}}),
-    CaseName());
 
 TEST_F(Launching, AStartPathWithAFileNameOpensItsFolderWithTheNameInTheFileNameBox)
 {

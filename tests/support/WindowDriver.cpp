@@ -228,91 +228,44 @@ HWND FindDescendant(HWND parent, const wchar_t* className, int controlId)
     return nullptr;
 }
 
-namespace {
-
-// List-view messages that carry an item record are not marshalled between processes, so the
-// record, and any buffer it points to, are placed in the list's own process.
-class RemoteBlock {
-public:
-    RemoteBlock(HWND list, SIZE_T bytes)
-        : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                               WindowProcessId(list)))
-    {
-        if (process_ != nullptr) {
-            address_ = static_cast<BYTE*>(
-                VirtualAllocEx(process_, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        }
-    }
-    ~RemoteBlock()
-    {
-        if (address_ != nullptr) {
-            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-        }
-        if (process_ != nullptr) {
-            CloseHandle(process_);
-        }
-    }
-    RemoteBlock(const RemoteBlock&) = delete;
-    RemoteBlock& operator=(const RemoteBlock&) = delete;
-
-    BYTE* Address() const { return address_; }
-    bool Write(const void* data, SIZE_T bytes) const
-    {
-        return address_ != nullptr &&
-               WriteProcessMemory(process_, address_, data, bytes, nullptr) != FALSE;
-    }
-    bool Read(const void* remote, void* data, SIZE_T bytes) const
-    {
-        return ReadProcessMemory(process_, remote, data, bytes, nullptr) != FALSE;
-    }
-
-private:
-    HANDLE process_;
-    BYTE* address_ = nullptr;
-};
-
-} // namespace
-
+// LVM_GETITEMTEXTW is not marshalled between processes, so the item record and the text buffer
+// are placed in the list's own process.
 std::vector<std::wstring> ListViewItemTexts(HWND list)
 {
     constexpr int kTextUnits = MAX_PATH;
     std::vector<std::wstring> texts;
-    const RemoteBlock remote(list, sizeof(LVITEMW) + kTextUnits * sizeof(wchar_t));
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                                 WindowProcessId(list));
+    if (process == nullptr) {
+        return texts;
+    }
+    const SIZE_T bytes = sizeof(LVITEMW) + kTextUnits * sizeof(wchar_t);
+    auto* remote = static_cast<BYTE*>(
+        VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     DWORD_PTR count = 0;
-    if (remote.Address() != nullptr &&
-        SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
-                            &count)) {
+    if (remote != nullptr && SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG,
+                                                 kMessageTimeoutMs, &count)) {
         for (DWORD_PTR index = 0; index < count; ++index) {
             LVITEMW item = {};
-            item.pszText = reinterpret_cast<wchar_t*>(remote.Address() + sizeof(LVITEMW));
+            item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
             item.cchTextMax = kTextUnits;
             wchar_t text[kTextUnits] = {};
             DWORD_PTR length = 0;
-            if (!remote.Write(&item, sizeof(item)) ||
+            if (!WriteProcessMemory(process, remote, &item, sizeof(item), nullptr) ||
                 !SendMessageTimeoutW(list, LVM_GETITEMTEXTW, index,
-                                     reinterpret_cast<LPARAM>(remote.Address()), SMTO_ABORTIFHUNG,
+                                     reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
                                      kMessageTimeoutMs, &length) ||
-                !remote.Read(item.pszText, text, sizeof(text))) {
+                !ReadProcessMemory(process, item.pszText, text, sizeof(text), nullptr)) {
                 break;
             }
             texts.emplace_back(text, length < kTextUnits ? length : kTextUnits - 1);
         }
     }
+    if (remote != nullptr) {
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
     return texts;
-}
-
-bool AddToListViewSelection(HWND list, int index)
-{
-    const RemoteBlock remote(list, sizeof(LVITEMW));
-    LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    DWORD_PTR done = FALSE;
-    return remote.Write(&item, sizeof(item)) &&
-           SendMessageTimeoutW(list, LVM_SETITEMSTATE, index,
-                               reinterpret_cast<LPARAM>(remote.Address()), SMTO_ABORTIFHUNG,
-                               kMessageTimeoutMs, &done) &&
-           done != FALSE;
 }
 
 int ListViewSelection(HWND list)

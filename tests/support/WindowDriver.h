@@ -76,8 +76,6 @@ HWND FindDescendant(HWND parent, const wchar_t* className, int controlId);
 
 // The texts of a list view's items, in item order, read from the list's own process.
 std::vector<std::wstring> ListViewItemTexts(HWND list);
-// Selects the list-view item at index beside those already selected, as a Ctrl+click does.
-bool AddToListViewSelection(HWND list, int index);
 // The index of the first selected list-view item, -1 when none is selected.
 int ListViewSelection(HWND list);
 // The texts of a combo box's list, in item order.

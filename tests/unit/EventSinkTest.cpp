@@ -640,44 +640,30 @@ TEST_F(LaunchTest, FailedGetItemAtStopsTheLaunches)
 TEST_F(LaunchTest, TheDialogsResultsAreLaunchedAndTheSelectionWhenItHasNone)
 {
     enum class Results { Given, Fail, NoArray };
-    struct ChoiceCase {
-        const char* label;
-        Results results;
-        size_t expectedItem;
-        std::vector<std::wstring> expectedDialogCalls;
-    };
-    const std::wstring open = L"QueryInterface(IFileOpenDialog)";
-    const ChoiceCase cases[] = {
-        {"results other than the selection",
-         Results::Given,
-         1,
-         {open, L"GetResults()", L"Release"}},
-        {"GetResults fails",
-         Results::Fail,
-         0,
-         {open, L"GetResults()", L"GetSelectedItems()", L"Release"}},
-        {"GetResults gives no array",
-         Results::NoArray,
-         0,
-         {open, L"GetResults()", L"GetSelectedItems()", L"Release"}},
+    const std::vector<std::wstring> askedBoth = {
+        L"QueryInterface(IFileOpenDialog)", L"GetResults()", L"GetSelectedItems()", L"Release"};
+    const std::tuple<Results, size_t, std::vector<std::wstring>> cases[] = {
+        {Results::Given, 1, {L"QueryInterface(IFileOpenDialog)", L"GetResults()", L"Release"}},
+        {Results::Fail, 0, askedBoth},
+        {Results::NoArray, 0, askedBoth},
     };
     std::vector<std::wstring> expectedLaunches;
-    for (const ChoiceCase& choice : cases) {
-        SCOPED_TRACE(choice.label);
+    for (const auto& [results, launched, expectedCalls] : cases) {
+        SCOPED_TRACE(static_cast<int>(results));
         FakeFileDialog dialog;
         FakeShellItemArray selection({realItems_[0]});
-        FakeShellItemArray results({realItems_[1]});
+        FakeShellItemArray resolved({realItems_[1]});
         dialog.SetSelectedItems(&selection);
-        dialog.SetResults(choice.results == Results::NoArray ? nullptr : &results);
-        if (choice.results == Results::Fail) {
+        dialog.SetResults(results == Results::NoArray ? nullptr : &resolved);
+        if (results == Results::Fail) {
             dialog.FailCall(L"GetResults");
         }
 
         EXPECT_EQ(S_FALSE, sink_.OnFileOk(static_cast<IFileOpenDialog*>(&dialog)));
 
-        expectedLaunches.push_back(paths_[choice.expectedItem]);
+        expectedLaunches.push_back(paths_[launched]);
         EXPECT_EQ(expectedLaunches, SettledLaunches(expectedLaunches.size()));
-        EXPECT_EQ(choice.expectedDialogCalls, dialog.Calls());
+        EXPECT_EQ(expectedCalls, dialog.Calls());
         EXPECT_EQ(1u, dialog.References());
     }
 }

@@ -515,30 +515,17 @@ BOOL FindClose(HANDLE handle)
     return 1;
 }
 
-// "*.*" matches every name; otherwise each piece between semicolons, its leading blanks
-// dropped, is matched as a search matches a name.
+// "*.*" matches every name; otherwise the pattern, its leading blanks dropped, is matched as a
+// search matches a name. The program hands over single patterns, never a list of them.
 BOOL PathMatchSpecW(LPCWSTR file, LPCWSTR spec)
 {
     if (SameText(spec, L"*.*")) {
         return 1;
     }
-    while (*spec != L'\0') {
-        while (*spec == L' ') {
-            ++spec;
-        }
-        const wchar_t* end = spec;
-        while (*end != L'\0' && *end != L';') {
-            ++end;
-        }
-        wchar_t* piece = CopyText(spec, static_cast<size_t>(end - spec));
-        const bool matches = MatchesPattern(file, piece);
-        free(piece);
-        if (matches) {
-            return 1;
-        }
-        spec = *end == L';' ? end + 1 : end;
+    while (*spec == L' ') {
+        ++spec;
     }
-    return 0;
+    return MatchesPattern(file, spec) ? 1 : 0;
 }
 
 int MessageBoxW(HWND, LPCWSTR, LPCWSTR caption, UINT)

@@ -33,48 +33,28 @@ IFACEMETHODIMP_(ULONG) CFileOpenBasketPickerCallback::Release()
 
 namespace {
 
-// The items selected in the view at this moment, or none when the dialog cannot tell.
-ComPtr<IShellItemArray> SelectedItemsInView(IFileOpenDialog* openDialog)
+// With resultsFirst, what the dialog resolved from a confirmed choice: the name in its
+// file-name box, typed or picked, which need not be what the view has selected. Otherwise, or
+// when the dialog resolved nothing, the items selected in the view; none when it cannot tell.
+ComPtr<IShellItemArray> DialogItems(IFileDialog* dialog, bool resultsFirst)
 {
     ComPtr<IShellItemArray> items;
+    ComPtr<IFileOpenDialog> openDialog;
+    if (FAILED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog))) || !openDialog ||
+        (resultsFirst && SUCCEEDED(openDialog->GetResults(&items)) && items)) {
+        return items;
+    }
     if (FAILED(openDialog->GetSelectedItems(&items))) {
         items.Reset();
     }
     return items;
 }
 
-ComPtr<IFileOpenDialog> OpenDialogOf(IFileDialog* dialog)
-{
-    ComPtr<IFileOpenDialog> openDialog;
-    if (FAILED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog)))) {
-        openDialog.Reset();
-    }
-    return openDialog;
-}
-
-// What the dialog resolved from the confirmed choice: the name in its file-name box, typed or
-// picked, which need not be what the view has selected. A dialog that cannot tell falls back
-// to the view's selection.
-ComPtr<IShellItemArray> ConfirmedItems(IFileDialog* dialog)
-{
-    const ComPtr<IFileOpenDialog> openDialog = OpenDialogOf(dialog);
-    if (!openDialog) {
-        return nullptr;
-    }
-    ComPtr<IShellItemArray> items;
-    if (SUCCEEDED(openDialog->GetResults(&items)) && items) {
-        return items;
-    }
-    return SelectedItemsInView(openDialog.Get());
-}
-
 // A move of the user's own leaves a selection in the view; a worker started for it could only
 // find that selection and end, after making the dialog's thread answer its whole search.
 bool ViewHasSelection(IFileDialog* dialog)
 {
-    const ComPtr<IFileOpenDialog> openDialog = OpenDialogOf(dialog);
-    const ComPtr<IShellItemArray> items =
-        openDialog ? SelectedItemsInView(openDialog.Get()) : nullptr;
+    const ComPtr<IShellItemArray> items = DialogItems(dialog, false);
     DWORD count = 0;
     return items && SUCCEEDED(items->GetCount(&count)) && count > 0;
 }
@@ -84,7 +64,7 @@ bool ViewHasSelection(IFileDialog* dialog)
 // Refusing the result keeps the dialog open for the next choice.
 IFACEMETHODIMP CFileOpenBasketPickerCallback::OnFileOk(IFileDialog* dialog)
 {
-    const ComPtr<IShellItemArray> items = ConfirmedItems(dialog);
+    const ComPtr<IShellItemArray> items = DialogItems(dialog, true);
     if (items) {
         OpenShellItems(items.Get());
     }

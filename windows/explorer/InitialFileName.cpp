@@ -26,31 +26,22 @@ bool ComposeSearchPath(const wchar_t* folder, const wchar_t* piece, size_t piece
     return true;
 }
 
-// The first entry of the search in selectName for which counts() holds.
-template <typename Predicate> bool FindFirstEntryWhere(WIN32_FIND_DATAW& entry, Predicate counts)
+// A wildcard search also matches each entry's 8.3 short name, so *.doc finds report.docx; the
+// dialog's filter matches long names only. So with a pattern: the first entry of the search in
+// selectName whose long name matches it. Without one: the search's first acceptable entry.
+bool FindFirstEntry(WIN32_FIND_DATAW& entry, const wchar_t* pattern)
 {
     HANDLE search = FindFirstFileW(LaunchSettings.selectName, &entry);
     if (search == INVALID_HANDLE_VALUE) {
         return false;
     }
-    bool found = counts(entry);
-    while (!found && FindNextFileW(search, &entry)) {
-        found = counts(entry);
-    }
+    bool found = false;
+    do {
+        found = pattern != nullptr ? PathMatchSpecW(entry.cFileName, pattern) != FALSE
+                                   : IsAcceptable(entry);
+    } while (!found && FindNextFileW(search, &entry));
     FindClose(search);
     return found;
-}
-
-// A wildcard search also matches each entry's 8.3 short name, so *.doc finds report.docx;
-// the dialog's filter matches long names only, and an entry it would hide is passed over. Of
-// the rest only the first entry counts.
-bool FirstListedMatchIsAcceptable(const wchar_t* pattern, WIN32_FIND_DATAW& entry)
-{
-    return FindFirstEntryWhere(entry,
-                               [pattern](const WIN32_FIND_DATAW& found) {
-                                   return PathMatchSpecW(found.cFileName, pattern) != FALSE;
-                               }) &&
-           IsAcceptable(entry);
 }
 
 bool MatchPatterns(const wchar_t* folder, const COMDLG_FILTERSPEC* table, int count,
@@ -62,8 +53,10 @@ bool MatchPatterns(const wchar_t* folder, const COMDLG_FILTERSPEC* table, int co
             const wchar_t* semicolon = wcschr(pattern, L';');
             const size_t length =
                 semicolon != nullptr ? static_cast<size_t>(semicolon - pattern) : wcslen(pattern);
+            // Of the entries the dialog's filter would show, only the first counts.
             if (ComposeSearchPath(folder, pattern, length) &&
-                FirstListedMatchIsAcceptable(LaunchSettings.selectName + wcslen(folder), entry)) {
+                FindFirstEntry(entry, LaunchSettings.selectName + wcslen(folder)) &&
+                IsAcceptable(entry)) {
                 return true;
             }
             if (semicolon == nullptr) {
@@ -92,7 +85,7 @@ bool ChooseInitialFileName(const wchar_t* folderArgument, COMDLG_FILTERSPEC* tab
     if (!found) {
         const wchar_t kEverything[] = L"\\*";
         found = ComposeSearchPath(folderArgument, kEverything, wcslen(kEverything)) &&
-                FindFirstEntryWhere(entry, IsAcceptable);
+                FindFirstEntry(entry, nullptr);
     }
 
     if (found) {

@@ -8,7 +8,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # Per architecture: the offset of the dependent-load flags in the load-configuration record, the
 # size bound, and the hardening flags the image must carry.
 case "$arch" in
-  i686) format=pei-i386 manifest_arch=x86 load_flags_offset=0x36 max_bytes=40960
+  i686) format=pei-i386 manifest_arch=x86 load_flags_offset=0x36 max_bytes=41984
     hardening=(DYNAMIC_BASE NX_COMPAT NO_SEH) ;;
   # 64-bit code is larger and carries its unwind tables.
   x86_64) format=pei-x86-64 manifest_arch=amd64 load_flags_offset=0x4e max_bytes=45056

@@ -540,24 +540,29 @@ protected:
     {
         EventSinkTest::SetUp();
         for (const wchar_t* name : {L"c.vxsink", L"a.vxsink", L"b.vxsink"}) {
-            const std::wstring path = folder_.AddFile(name);
-            ComPtr<IShellItem> item;
-            ASSERT_HRESULT_SUCCEEDED(
-                SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item)));
-            paths_.push_back(path);
-            realItems_.push_back(item);
+            paths_.push_back(folder_.AddFile(name));
+            realItems_.push_back(RealItem(paths_.back()));
         }
+    }
+
+    static ComPtr<IShellItem> RealItem(const std::wstring& path)
+    {
+        ComPtr<IShellItem> item;
+        EXPECT_HRESULT_SUCCEEDED(
+            SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item)));
+        return item;
     }
 
     // Each launch has to be logged before the next item is handed out, so that the log shows
     // the launch order rather than the order in which the launched processes got to run.
     void LaunchOneAtATime(FakeShellItemArray& items, const std::vector<bool>& launchable)
     {
-        items.BeforeHandingOut([this, launchable](DWORD index) {
+        const size_t loggedBefore = recorder_.Launches().size();
+        items.BeforeHandingOut([this, launchable, loggedBefore](DWORD index) {
             const size_t launchedBefore = static_cast<size_t>(
                 std::count(launchable.begin(),
                            launchable.begin() + std::min<size_t>(index, launchable.size()), true));
-            recorder_.WaitForLaunches(launchedBefore, kWaitMs);
+            recorder_.WaitForLaunches(loggedBefore + launchedBefore, kWaitMs);
         });
     }
 
@@ -596,8 +601,8 @@ TEST_F(LaunchTest, LaunchesTheConfirmedItemsInArrayOrderAndKeepsTheDialogOpen)
     EXPECT_EQ(S_FALSE, sink_.OnFileOk(Dialog()));
 
     EXPECT_EQ(paths_, SettledLaunches(3));
-    EXPECT_THAT(dialog_.Calls(),
-                ElementsAre(L"QueryInterface(IFileOpenDialog)", L"GetResults()", L"Release"));
+    EXPECT_THAT(dialog_.Calls(), ElementsAre(L"QueryInterface(IFileOpenDialog)", L"GetResults()",
+                                             L"GetSelectedItems()", L"Release"));
     EXPECT_THAT(items.Calls(),
                 ElementsAre(L"GetCount", L"GetItemAt(0)", L"GetItemAt(1)", L"GetItemAt(2)"));
     EXPECT_EQ(1u, items.References());
@@ -640,15 +645,15 @@ TEST_F(LaunchTest, FailedGetItemAtStopsTheLaunches)
 TEST_F(LaunchTest, TheDialogsResultsAreLaunchedAndTheSelectionWhenItHasNone)
 {
     enum class Results { Given, Fail, NoArray };
-    const std::vector<std::wstring> askedBoth = {
+    const std::vector<std::wstring> expectedCalls = {
         L"QueryInterface(IFileOpenDialog)", L"GetResults()", L"GetSelectedItems()", L"Release"};
-    const std::tuple<Results, size_t, std::vector<std::wstring>> cases[] = {
-        {Results::Given, 1, {L"QueryInterface(IFileOpenDialog)", L"GetResults()", L"Release"}},
-        {Results::Fail, 0, askedBoth},
-        {Results::NoArray, 0, askedBoth},
+    const std::tuple<Results, size_t> cases[] = {
+        {Results::Given, 1},
+        {Results::Fail, 0},
+        {Results::NoArray, 0},
     };
     std::vector<std::wstring> expectedLaunches;
-    for (const auto& [results, launched, expectedCalls] : cases) {
+    for (const auto& [results, launched] : cases) {
         SCOPED_TRACE(static_cast<int>(results));
         FakeFileDialog dialog;
         FakeShellItemArray selection({realItems_[0]});
@@ -666,6 +671,68 @@ TEST_F(LaunchTest, TheDialogsResultsAreLaunchedAndTheSelectionWhenItHasNone)
         EXPECT_EQ(expectedCalls, dialog.Calls());
         EXPECT_EQ(1u, dialog.References());
     }
+}
+
+// Windows' dialog resolves a picked shortcut to its target; the user picked the shortcut, with
+// its arguments and settings. Under the folder lock a typed path elsewhere opens nothing.
+TEST_F(LaunchTest, EachConfirmedItemIsLaunchedAsPickedAndTheLockKeepsToTheFolder)
+{
+    // Items 0 to 2: the folder's files; 3: a file elsewhere; 4: a shortcut in the folder to it.
+    TempFolder elsewhere;
+    paths_.push_back(elsewhere.AddFile(L"elsewhere.vxsink"));
+    realItems_.push_back(RealItem(paths_.back()));
+    paths_.push_back(folder_.AddFile(L"link.vxsink"));
+    FakeShortcut shortcut(RealItem(paths_.back()).Get(), realItems_[3].Get());
+    realItems_.push_back(&shortcut);
+    const ComPtr<IShellItem> folderItem = RealItem(folder_.Path());
+    enum class Lock { None, Folder, NoFolder };
+    // Per result, the item launched for it, -1 for none.
+    const std::tuple<const char*, Lock, std::vector<int>, std::vector<int>, std::vector<int>>
+        cases[] = {
+            {"picked shortcut", Lock::None, {4}, {3}, {4}},
+            {"shortcut and file", Lock::None, {1, 4}, {1, 3}, {1, 4}},
+            {"results in another order", Lock::None, {4, 1}, {1, 3}, {1, 4}},
+            {"name typed over a shortcut", Lock::None, {4}, {0}, {0}},
+            {"typed path elsewhere", Lock::None, {}, {3, 2}, {3, 2}},
+            {"locked: typed path elsewhere", Lock::Folder, {}, {3, 2}, {-1, 2}},
+            {"locked: shortcut out of the folder", Lock::Folder, {4}, {3}, {4}},
+            {"locked, folder unknown", Lock::NoFolder, {0}, {0}, {-1}},
+        };
+    const auto itemsAt = [this](const std::vector<int>& indices) {
+        std::vector<ComPtr<IShellItem>> chosen;
+        for (int index : indices) {
+            chosen.push_back(realItems_[index]);
+        }
+        return chosen;
+    };
+    for (const auto& [label, lock, selected, resolved, launched] : cases) {
+        SCOPED_TRACE(label);
+        FakeShellItemArray selection(itemsAt(selected));
+        FakeShellItemArray results(itemsAt(resolved));
+        std::vector<std::wstring> expectedLaunches = recorder_.Launches();
+        std::vector<bool> launchable;
+        for (int index : launched) {
+            launchable.push_back(index >= 0);
+            if (index >= 0) {
+                expectedLaunches.push_back(paths_[index]);
+            }
+        }
+        LaunchOneAtATime(results, launchable);
+        FakeFileDialog dialog;
+        dialog.SetSelectedItems(&selection);
+        dialog.SetResults(&results);
+        dialog.SetFolderItem(lock == Lock::Folder ? folderItem.Get() : nullptr);
+        LaunchSettings.navFlags = lock == Lock::None ? 0 : NF_NOCHANGEDIR;
+
+        EXPECT_EQ(S_FALSE, sink_.OnFileOk(static_cast<IFileOpenDialog*>(&dialog)));
+
+        EXPECT_EQ(expectedLaunches, SettledLaunches(expectedLaunches.size()));
+        EXPECT_EQ(1u, dialog.References());
+        EXPECT_EQ(1u, selection.References());
+        EXPECT_EQ(1u, results.References());
+    }
+    realItems_.pop_back();
+    EXPECT_EQ(1u, shortcut.References());
 }
 
 TEST_F(LaunchTest, NothingIsLaunchedWhenTheItemsCannotBeHad)
@@ -695,7 +762,7 @@ TEST_F(LaunchTest, NothingIsLaunchedWhenTheItemsCannotBeHad)
          {},
          nullptr,
          true,
-         {L"QueryInterface(IFileOpenDialog)", L"GetResults()", L"Release"},
+         {L"QueryInterface(IFileOpenDialog)", L"GetResults()", L"GetSelectedItems()", L"Release"},
          {L"GetCount"}},
     };
     for (const FailureCase& failure : cases) {

@@ -170,8 +170,7 @@ IFACEMETHODIMP FakeFileDialog::SetFolder(IShellItem* folder)
 
 IFACEMETHODIMP FakeFileDialog::GetFolder(IShellItem** folder)
 {
-    *folder = nullptr;
-    return Unexpected(L"GetFolder");
+    return HandOutObject(L"GetFolder", folder_, folder);
 }
 
 IFACEMETHODIMP FakeFileDialog::GetCurrentSelection(IShellItem** item)
@@ -248,25 +247,25 @@ IFACEMETHODIMP FakeFileDialog::SetFilter(IShellItemFilter*)
     return Unexpected(L"SetFilter");
 }
 
-HRESULT FakeFileDialog::HandOutArray(const wchar_t* method, IShellItemArray* array,
-                                     IShellItemArray** items)
+template <typename Interface>
+HRESULT FakeFileDialog::HandOutObject(const wchar_t* method, Interface* object, Interface** out)
 {
     const HRESULT result = Answer(method, L"");
-    *items = SUCCEEDED(result) ? array : nullptr;
-    if (*items != nullptr) {
-        (*items)->AddRef();
+    *out = SUCCEEDED(result) ? object : nullptr;
+    if (*out != nullptr) {
+        (*out)->AddRef();
     }
     return result;
 }
 
 IFACEMETHODIMP FakeFileDialog::GetResults(IShellItemArray** items)
 {
-    return HandOutArray(L"GetResults", results_, items);
+    return HandOutObject(L"GetResults", results_, items);
 }
 
 IFACEMETHODIMP FakeFileDialog::GetSelectedItems(IShellItemArray** items)
 {
-    return HandOutArray(L"GetSelectedItems", selectedItems_, items);
+    return HandOutObject(L"GetSelectedItems", selectedItems_, items);
 }
 
 IFACEMETHODIMP FakeFileDialog::SetCancelButtonLabel(LPCWSTR label)

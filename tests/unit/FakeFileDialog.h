@@ -27,6 +27,8 @@ public:
     // Without items GetSelectedItems and GetResults succeed and deliver no array.
     void SetSelectedItems(IShellItemArray* items) { selectedItems_ = items; }
     void SetResults(IShellItemArray* items) { results_ = items; }
+    // Without a folder GetFolder succeeds and delivers none.
+    void SetFolderItem(IShellItem* folder) { folder_ = folder; }
     void SetWindow(HWND window) { window_ = window; }
     // Runs inside Show, where the real dialog's modal loop would call the sink.
     void OnShow(std::function<void(FakeFileDialog&)> action) { onShow_ = std::move(action); }
@@ -106,8 +108,9 @@ private:
     HRESULT Answer(const std::wstring& method, const std::wstring& arguments);
     // Records a call the program is not expected to make.
     HRESULT Unexpected(const wchar_t* method);
-    // Records the call and hands out a reference to array, or nothing when the call fails.
-    HRESULT HandOutArray(const wchar_t* method, IShellItemArray* array, IShellItemArray** items);
+    // Records the call and hands out a reference to object, or nothing when the call fails.
+    template <typename Interface>
+    HRESULT HandOutObject(const wchar_t* method, Interface* object, Interface** out);
     bool IsWithheld(REFIID interfaceId) const;
 
     std::vector<std::wstring> failingCalls_;
@@ -116,6 +119,7 @@ private:
     IShellItem* currentSelection_ = nullptr;
     IShellItemArray* selectedItems_ = nullptr;
     IShellItemArray* results_ = nullptr;
+    IShellItem* folder_ = nullptr;
     HWND window_ = nullptr;
     std::function<void(FakeFileDialog&)> onShow_;
     // Not referenced: a sink that outlived its Unadvise must not be touched at teardown.

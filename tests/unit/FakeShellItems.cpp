@@ -1,5 +1,7 @@
 #include "FakeShellItems.h"
 
+#include <shlguid.h>
+
 #include <cstdio>
 
 namespace {
@@ -82,6 +84,31 @@ IFACEMETHODIMP FakeShellItem::Compare(IShellItem*, SICHINTF, int* order)
     Record(L"Compare");
     *order = 1;
     return E_NOTIMPL;
+}
+
+// Other interfaces come from the file's item, so that the shell finds the file's ID list.
+IFACEMETHODIMP FakeShortcut::QueryInterface(REFIID riid, void** ppv)
+{
+    if (riid == IID_IUnknown || riid == IID_IShellItem) {
+        return HandOutSelf(static_cast<IShellItem*>(this), riid, IID_IShellItem, ppv);
+    }
+    return file_->QueryInterface(riid, ppv);
+}
+
+IFACEMETHODIMP FakeShortcut::BindToHandler(IBindCtx* context, REFGUID handler, REFIID riid,
+                                           void** ppv)
+{
+    if (handler == BHID_LinkTargetItem) {
+        return target_->QueryInterface(riid, ppv);
+    }
+    return file_->BindToHandler(context, handler, riid, ppv);
+}
+
+IFACEMETHODIMP FakeShortcut::GetAttributes(SFGAOF mask, SFGAOF* attributes)
+{
+    const HRESULT result = file_->GetAttributes(mask, attributes);
+    *attributes |= mask & SFGAO_LINK;
+    return (*attributes & mask) == mask ? S_OK : result;
 }
 
 FakeShellItemArray::FakeShellItemArray(std::vector<Microsoft::WRL::ComPtr<IShellItem>> items)

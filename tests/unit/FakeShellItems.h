@@ -62,6 +62,35 @@ private:
     bool deliverName_ = true;
 };
 
+// A shortcut as Windows' shell items present one: the real item of its own file, which is what
+// launching it opens, with SFGAO_LINK and a target through BHID_LinkTargetItem, neither of which
+// Wine's items give.
+class FakeShortcut : public IShellItem, public FakeBookkeeping {
+public:
+    FakeShortcut(IShellItem* file, IShellItem* target) : file_(file), target_(target) {}
+
+    IFACEMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    IFACEMETHODIMP_(ULONG) AddRef() override { return AddReference(); }
+    IFACEMETHODIMP_(ULONG) Release() override { return DropReference(); }
+
+    IFACEMETHODIMP BindToHandler(IBindCtx* context, REFGUID handler, REFIID riid,
+                                 void** ppv) override;
+    IFACEMETHODIMP GetParent(IShellItem** parent) override { return file_->GetParent(parent); }
+    IFACEMETHODIMP GetDisplayName(SIGDN kind, LPWSTR* name) override
+    {
+        return file_->GetDisplayName(kind, name);
+    }
+    IFACEMETHODIMP GetAttributes(SFGAOF mask, SFGAOF* attributes) override;
+    IFACEMETHODIMP Compare(IShellItem* other, SICHINTF hint, int* order) override
+    {
+        return file_->Compare(other, hint, order);
+    }
+
+private:
+    Microsoft::WRL::ComPtr<IShellItem> file_;
+    Microsoft::WRL::ComPtr<IShellItem> target_;
+};
+
 // An item array over given items. GetCount can fail, GetItemAt can fail from a chosen index on,
 // and a hook runs before each item is handed out. Records GetCount and GetItemAt(index).
 class FakeShellItemArray : public IShellItemArray, public FakeBookkeeping {

@@ -33,18 +33,11 @@ IFACEMETHODIMP_(ULONG) CFileOpenBasketPickerCallback::Release()
 
 namespace {
 
-// With resultsFirst, what the dialog resolved from a confirmed choice: the name in its
-// file-name box, typed or picked, which need not be what the view has selected. Otherwise, or
-// when the dialog resolved nothing, the items selected in the view; none when it cannot tell.
-ComPtr<IShellItemArray> DialogItems(IFileDialog* dialog, bool resultsFirst)
+// The items the view has selected; none when the dialog cannot tell.
+ComPtr<IShellItemArray> SelectedItems(IFileOpenDialog* dialog)
 {
     ComPtr<IShellItemArray> items;
-    ComPtr<IFileOpenDialog> openDialog;
-    if (FAILED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog))) || !openDialog ||
-        (resultsFirst && SUCCEEDED(openDialog->GetResults(&items)) && items)) {
-        return items;
-    }
-    if (FAILED(openDialog->GetSelectedItems(&items))) {
+    if (FAILED(dialog->GetSelectedItems(&items))) {
         items.Reset();
     }
     return items;
@@ -54,19 +47,101 @@ ComPtr<IShellItemArray> DialogItems(IFileDialog* dialog, bool resultsFirst)
 // find that selection and end, after making the dialog's thread answer its whole search.
 bool ViewHasSelection(IFileDialog* dialog)
 {
-    const ComPtr<IShellItemArray> items = DialogItems(dialog, false);
+    ComPtr<IFileOpenDialog> openDialog;
+    ComPtr<IShellItemArray> items;
     DWORD count = 0;
-    return items && SUCCEEDED(items->GetCount(&count)) && count > 0;
+    return SUCCEEDED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog))) && openDialog &&
+           (items = SelectedItems(openDialog.Get())) && SUCCEEDED(items->GetCount(&count)) &&
+           count > 0;
+}
+
+bool SameItem(IShellItem* item, IShellItem* other)
+{
+    int order = 1;
+    return item->Compare(other, SICHINT_CANONICAL | SICHINT_TEST_FILESYSPATH_IF_NOT_EQUAL,
+                         &order) == S_OK &&
+           order == 0;
+}
+
+// Windows' dialog resolves a picked shortcut to its target, which alone would lose the
+// shortcut's arguments, start-in folder and window state.
+bool ConfirmsSelectedItem(IShellItem* confirmed, IShellItem* selected)
+{
+    SFGAOF attributes = 0;
+    ComPtr<IShellItem> target;
+    return SameItem(selected, confirmed) ||
+           (SUCCEEDED(selected->GetAttributes(SFGAO_LINK, &attributes)) &&
+            (attributes & SFGAO_LINK) != 0 &&
+            SUCCEEDED(
+                selected->BindToHandler(nullptr, BHID_LinkTargetItem, IID_PPV_ARGS(&target))) &&
+            target && SameItem(target.Get(), confirmed));
+}
+
+// The selected item that a confirmed one stands for, else the confirmed item itself: a name
+// typed in the file-name box. The dialog keeps the selection's order, so the same position is
+// asked first.
+ComPtr<IShellItem> AsPicked(IShellItem* confirmed, DWORD position, IShellItemArray* selection)
+{
+    DWORD count = 0;
+    if (selection != nullptr && SUCCEEDED(selection->GetCount(&count))) {
+        for (DWORD step = 0; step < count; ++step) {
+            ComPtr<IShellItem> selected;
+            if (SUCCEEDED(selection->GetItemAt((position + step) % count, &selected)) && selected &&
+                ConfirmsSelectedItem(confirmed, selected.Get())) {
+                return selected;
+            }
+        }
+    }
+    return confirmed;
+}
+
+bool LiesIn(IShellItem* item, IShellItem* folder)
+{
+    ComPtr<IShellItem> parent;
+    return SUCCEEDED(item->GetParent(&parent)) && parent && SameItem(parent.Get(), folder);
+}
+
+void Launch(IShellItem* item)
+{
+    PIDLIST_ABSOLUTE idList = nullptr;
+    if (FAILED(SHGetIDListFromObject(item, &idList))) {
+        return;
+    }
+    SHELLEXECUTEINFOW execute = {};
+    execute.cbSize = sizeof(execute);
+    execute.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_UNICODE;
+    execute.lpVerb = L"open";
+    execute.lpIDList = idList;
+    execute.nShow = SW_SHOWNORMAL;
+    ShellExecuteExW(&execute);
+    CoTaskMemFree(idList);
 }
 
 } // namespace
 
-// Refusing the result keeps the dialog open for the next choice.
+// Refusing the result keeps the dialog open for the next choice. The dialog resolves the name in
+// its file-name box, typed or picked, which need not be what the view has selected; the view's
+// selection stands in when it resolves nothing.
 IFACEMETHODIMP CFileOpenBasketPickerCallback::OnFileOk(IFileDialog* dialog)
 {
-    const ComPtr<IShellItemArray> items = DialogItems(dialog, true);
-    if (items) {
-        OpenShellItems(items.Get());
+    ComPtr<IFileOpenDialog> openDialog;
+    if (FAILED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog))) || !openDialog) {
+        return S_FALSE;
+    }
+    ComPtr<IShellItemArray> confirmed;
+    const bool resolved = SUCCEEDED(openDialog->GetResults(&confirmed)) && confirmed;
+    const ComPtr<IShellItemArray> selection = SelectedItems(openDialog.Get());
+    if (!resolved) {
+        confirmed = selection;
+    }
+    // A path typed into the file-name box must not open what the lock keeps the user from.
+    ComPtr<IShellItem> lockedFolder;
+    if ((LaunchSettings.navFlags & NF_FOLDERLOCK) != 0 &&
+        (FAILED(dialog->GetFolder(&lockedFolder)) || !lockedFolder)) {
+        return S_FALSE;
+    }
+    if (confirmed) {
+        OpenShellItems(confirmed.Get(), resolved ? selection.Get() : nullptr, lockedFolder.Get());
     }
     return S_FALSE;
 }
@@ -170,7 +245,7 @@ IFACEMETHODIMP CFileOpenBasketPickerCallback::OnControlActivating(IFileDialogCus
 }
 
 // One item that cannot be launched does not stop the next; a failed GetItemAt stops them all.
-void OpenShellItems(IShellItemArray* items)
+void OpenShellItems(IShellItemArray* items, IShellItemArray* selection, IShellItem* lockedFolder)
 {
     DWORD count = 0;
     if (FAILED(items->GetCount(&count))) {
@@ -181,17 +256,9 @@ void OpenShellItems(IShellItemArray* items)
         if (FAILED(items->GetItemAt(index, &item)) || !item) {
             return;
         }
-        PIDLIST_ABSOLUTE idList = nullptr;
-        if (FAILED(SHGetIDListFromObject(item.Get(), &idList))) {
-            continue;
+        const ComPtr<IShellItem> picked = AsPicked(item.Get(), index, selection);
+        if (lockedFolder == nullptr || LiesIn(picked.Get(), lockedFolder)) {
+            Launch(picked.Get());
         }
-        SHELLEXECUTEINFOW execute = {};
-        execute.cbSize = sizeof(execute);
-        execute.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_UNICODE;
-        execute.lpVerb = L"open";
-        execute.lpIDList = idList;
-        execute.nShow = SW_SHOWNORMAL;
-        ShellExecuteExW(&execute);
-        CoTaskMemFree(idList);
     }
 }

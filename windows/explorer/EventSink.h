@@ -30,7 +30,10 @@ public:
     IFACEMETHODIMP OnControlActivating(IFileDialogCustomize* customize, DWORD controlId) override;
 };
 
-void OpenShellItems(IShellItemArray* items);
+// Launches each item as the user picked it: a confirmed item that stands for an item of the
+// selection, also as a shortcut's target, is launched as that item. With a locked folder only
+// items that lie in it are launched.
+void OpenShellItems(IShellItemArray* items, IShellItemArray* selection, IShellItem* lockedFolder);
 
 // Window tailoring.
 void TailorDialogWindow(IFileDialog* dialog);

@@ -48,11 +48,12 @@ ComPtr<IShellItemArray> SelectedItems(IFileOpenDialog* dialog)
 bool ViewHasSelection(IFileDialog* dialog)
 {
     ComPtr<IFileOpenDialog> openDialog;
-    ComPtr<IShellItemArray> items;
+    if (FAILED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog))) || !openDialog) {
+        return false;
+    }
+    const ComPtr<IShellItemArray> items = SelectedItems(openDialog.Get());
     DWORD count = 0;
-    return SUCCEEDED(dialog->QueryInterface(IID_PPV_ARGS(&openDialog))) && openDialog &&
-           (items = SelectedItems(openDialog.Get())) && SUCCEEDED(items->GetCount(&count)) &&
-           count > 0;
+    return items && SUCCEEDED(items->GetCount(&count)) && count > 0;
 }
 
 bool SameItem(IShellItem* item, IShellItem* other)
